@@ -1,0 +1,95 @@
+// The game procedures of one program over its GameModel: placement (MasHaiti,
+// OptionValue, preview, drop, confirmation), firing and Hougeki, Kaisi, the end of a
+// game and SyuRyou, the Esc question, and the common handling of received messages.
+// Side effects leave only through the three interfaces it is given: the message sink,
+// the dialogs and the program exit.
+//
+// Every entry point is one handler. Handlers run one at a time: a message that arrives
+// while a handler waits in a box is queued and handled after that handler ends, in
+// arrival order. After End() nothing more runs.
+#pragma once
+
+#include "core/gamemodel.h"
+#include "protocol/dispatch.h"
+
+#include <QByteArray>
+#include <deque>
+#include <functional>
+
+class Dialogs;
+class MessageSink;
+class ProgramExit;
+class RandomSource;
+
+class Game : public QObject, public MessageHandler
+{
+    Q_OBJECT
+public:
+    // `random` is used only by the host's Kaisi and may be null for the client.
+    Game(GameModel::Program program, MessageSink &sink, Dialogs &dialogs, ProgramExit &exit,
+         RandomSource *random, QObject *parent = nullptr);
+
+    GameModel &model() { return m_model; }
+    const GameModel &model() const { return m_model; }
+    bool ended() const { return m_ended; }
+
+    // Start-up procedures.
+    void MasHaiti();
+    void OptionValue();
+
+    // Window events (one handler each).
+    void ownCellMouseMove(int index);    // Command1 MouseMove: preview
+    void ownCellMouseDown(int index);    // Command1 MouseDown: drop
+    void frame1MouseMove();              // host only: preview vanishes over the margin
+    void command5Click();                // confirmation
+    void command3Click(int index);       // firing
+    void option4Click(int item);         // ship selector item clicked
+    void orientationClick(int selector, int item); // Option1..3 (selector 0..2)
+    void keyDown(int keyCode);           // key preview: 27 asks whether to quit
+
+    // A whole received message text (from the connection's MessageStream).
+    void receive(const QByteArray &text);
+    // Runs `step` as a handler of its own: after any handler that is running now, and
+    // before the messages that arrive later. Programs route their own socket events
+    // (greeting, accept, close) through it.
+    void post(std::function<void()> step);
+
+    // Game procedures, also called by the handlers above.
+    void Hougeki(quint8 n);
+    void Kaisi();
+    void SyuRyou();
+    // Ends the program at once: nothing else runs afterwards.
+    void endProgram(int status = 0);
+
+    // MessageHandler: the branches of a received message.
+    void onHello() override;
+    void onPlaced() override;
+    void onFirstShot(bool clientFirst) override;
+    void onShot(int cell) override;
+    void onResult(bool hit) override;
+    void onMake() override;
+    void onKati() override;
+
+    // The greeting branch needs the connection's remote address; the client sets it.
+    void setRemoteAddressSource(std::function<QString()> source) { m_remoteAddress = std::move(source); }
+
+    Dialogs &dialogs() { return m_dialogs; }
+
+private:
+    void send(const QByteArray &message);
+    void run(std::function<void()> handler);
+    void drain();
+    void preview(int index);
+    void confirm();
+    void clearCode(CellCode code);
+
+    GameModel m_model;
+    MessageSink &m_sink;
+    Dialogs &m_dialogs;
+    ProgramExit &m_exit;
+    RandomSource *m_random;
+    std::function<QString()> m_remoteAddress;
+    std::deque<std::function<void()>> m_queue;
+    bool m_busy = false;
+    bool m_ended = false;
+};

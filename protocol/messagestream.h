@@ -1,0 +1,22 @@
+// Cuts the bytes received on one connection into message texts. See messagestream.cpp
+// for the grammar and the rules for bytes that form no message.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+class MessageStream
+{
+public:
+    // Appends received bytes and returns the texts that are now whole, in order.
+    QList<QByteArray> feed(QByteArrayView bytes);
+    // Bytes held back because they are a strict prefix of a known message.
+    QByteArray pending() const { return m_pending; }
+
+    // The most that is ever held back: the longest message text.
+    static constexpr int maxPending = 9;
+
+private:
+    QByteArray m_pending;
+};
