@@ -10,13 +10,13 @@
 #pragma once
 
 #include "core/gamemodel.h"
+#include "platform/dialogs.h"
 #include "protocol/dispatch.h"
 
 #include <QByteArray>
 #include <deque>
 #include <functional>
 
-class Dialogs;
 class MessageSink;
 class ProgramExit;
 class RandomSource;
@@ -82,6 +82,9 @@ private:
     void preview(int index);
     void confirm();
     void clearCode(CellCode code);
+    bool placementOpen() const;
+    Dialogs::Answer box(const QString &text, Dialogs::Buttons buttons = Dialogs::Buttons::Ok,
+                        const QString &title = {});
 
     GameModel m_model;
     MessageSink &m_sink;
