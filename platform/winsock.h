@@ -84,14 +84,17 @@ signals:
 
 private:
     void attach(QTcpSocket *socket);
+    void retire();
     void onIncoming(qintptr descriptor);
+    void onPeerGone();
 
     QString m_remoteHost;
     quint16 m_remotePort = 0;
     quint16 m_localPort = 0;
+    QString m_remoteIp;             // kept after the connection ends, as the control did
     QTcpSocket *m_socket = nullptr; // owned through Qt parent (this)
     QTcpServer *m_server = nullptr; // owned through Qt parent (this)
-    qintptr m_pendingRequest = -1;
-    bool m_requestTaken = false;
+    bool m_established = false;     // the current socket has been connected
+    bool m_peerClosed = false;      // ... and the other side or the network ended it
     friend class WinsockServer;
 };

@@ -1,0 +1,270 @@
+// The socket component on QTcpSocket and QTcpServer. Each connection, made or accepted,
+// gets a fresh QTcpSocket; Close() hands the old one off to finish sending what is
+// queued and delete itself, so the Winsock is closed and reusable at once while the
+// peer still receives every byte (the host's "0busy" followed by its close relies on
+// that).
+#include "platform/winsock.h"
+
+#include <QHostAddress>
+#include <QSet>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <algorithm>
+#include <string>
+#include <unistd.h>
+#include <utility>
+
+// Hands every accepted descriptor to its Winsock before Qt wraps it in a socket of its
+// own, so that ConnectionRequest can name the request and Accept can take it anywhere.
+class WinsockServer : public QTcpServer
+{
+public:
+    explicit WinsockServer(Winsock *owner) : QTcpServer(owner), m_owner(owner) {}
+
+protected:
+    void incomingConnection(qintptr descriptor) override { m_owner->onIncoming(descriptor); }
+
+private:
+    Winsock *m_owner;
+};
+
+namespace {
+
+// Descriptors announced by ConnectionRequest and not yet taken by an Accept. Any
+// Winsock may take a request of any listener, and a handler that processes events can
+// see a second request arrive inside the first, so this is one set for the process.
+QSet<qintptr> &openRequests()
+{
+    static QSet<qintptr> requests;
+    return requests;
+}
+
+QString dotted(const QHostAddress &address)
+{
+    bool isIpv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIpv4);
+    return isIpv4 ? QHostAddress(ipv4).toString() : address.toString();
+}
+
+bool isHostNameLabel(QStringView label)
+{
+    if (label.isEmpty() || label.size() > 63 || label.front() == u'-' || label.back() == u'-')
+        return false;
+    for (const QChar c : label) {
+        const bool ascii = c.unicode() < 128;
+        if (!ascii || !(c.isLetterOrNumber() || c == u'-'))
+            return false;
+    }
+    return true;
+}
+
+// A dotted IPv4 or an IPv6 address that QHostAddress reads, or a host name in the
+// letters-digits-hyphen form. QHostAddress trims spaces, so whitespace is refused
+// first: the address is used exactly as typed. A name made of digits alone in its last
+// label ("1.2.3.4.5.6", "999.1.1.1") is a mistyped address, not a name, and would only
+// fail later after a pointless lookup.
+bool isValidRemoteHost(const QString &host)
+{
+    if (host.isEmpty())
+        return false;
+    for (const QChar c : host) {
+        if (c.isSpace() || c.category() == QChar::Other_Control)
+            return false;
+    }
+    if (QHostAddress().setAddress(host))
+        return true;
+    if (host.size() > 253)
+        return false;
+    const QList<QStringView> labels = QStringView(host).split(u'.');
+    for (const QStringView label : labels) {
+        if (!isHostNameLabel(label))
+            return false;
+    }
+    const QStringView last = labels.back();
+    return std::any_of(last.begin(), last.end(), [](QChar c) { return !c.isDigit(); });
+}
+
+} // namespace
+
+Winsock::Winsock(QObject *parent) : QObject(parent) {}
+
+Winsock::~Winsock()
+{
+    // Destroying a connected QTcpSocket aborts it, which would emit into this half
+    // destroyed object; cut the wires first.
+    if (m_socket)
+        m_socket->disconnect(this);
+}
+
+quint16 Winsock::LocalPort() const
+{
+    if (m_server && m_server->isListening())
+        return m_server->serverPort();
+    if (m_socket && m_socket->localPort() != 0)
+        return m_socket->localPort();
+    return m_localPort;
+}
+
+int Winsock::State() const
+{
+    if (m_server && m_server->isListening())
+        return sckListening;
+    if (!m_socket)
+        return sckClosed;
+    // The control stays in its closing state after the peer has gone until the program
+    // closes it; the programs rely only on it being neither 0 nor 7.
+    if (m_peerClosed)
+        return sckClosing;
+    switch (m_socket->state()) {
+    case QAbstractSocket::UnconnectedState:
+        return sckClosed;
+    case QAbstractSocket::HostLookupState:
+        return sckResolvingHost;
+    case QAbstractSocket::ConnectingState:
+        return sckConnecting;
+    case QAbstractSocket::ConnectedState:
+        return sckConnected;
+    case QAbstractSocket::BoundState:
+        return sckOpen;
+    case QAbstractSocket::ListeningState:
+        return sckListening;
+    case QAbstractSocket::ClosingState:
+        return sckClosing;
+    }
+    return sckError;
+}
+
+QString Winsock::RemoteHostIP() const
+{
+    return m_remoteIp;
+}
+
+void Winsock::Connect()
+{
+    if (State() != sckClosed)
+        throw WinsockError("Connect: the socket is in use (state " + std::to_string(State()) + ")");
+    if (!isValidRemoteHost(m_remoteHost))
+        throw WinsockError("Connect: invalid remote host \"" + m_remoteHost.toStdString() + "\"");
+    if (m_remotePort == 0)
+        throw WinsockError("Connect: the remote port is 0");
+
+    retire();
+    auto *socket = new QTcpSocket(this);
+    if (m_localPort != 0 && !socket->bind(QHostAddress::Any, m_localPort)) {
+        const std::string reason = socket->errorString().toStdString();
+        socket->deleteLater();
+        throw WinsockError("Connect: cannot bind local port " + std::to_string(m_localPort)
+                           + ": " + reason);
+    }
+    attach(socket);
+    socket->connectToHost(m_remoteHost, m_remotePort);
+}
+
+void Winsock::Listen()
+{
+    if (State() != sckClosed)
+        throw WinsockError("Listen: the socket is in use (state " + std::to_string(State()) + ")");
+    retire();
+    if (!m_server)
+        m_server = new WinsockServer(this);
+    if (!m_server->listen(QHostAddress::Any, m_localPort))
+        throw WinsockError("Listen on port " + std::to_string(m_localPort) + ": "
+                           + m_server->errorString().toStdString());
+}
+
+void Winsock::Accept(qintptr requestId)
+{
+    if (State() != sckClosed)
+        Close();
+    // An identifier that names no open request (taken already, or never announced)
+    // leaves this socket closed.
+    if (!openRequests().remove(requestId))
+        return;
+    retire();
+    auto *socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(requestId)) {
+        ::close(int(requestId));
+        socket->deleteLater();
+        return;
+    }
+    attach(socket);
+    m_established = true;
+    m_remoteIp = dotted(socket->peerAddress());
+}
+
+void Winsock::SendData(const QByteArray &bytes)
+{
+    if (State() != sckConnected)
+        return;
+    m_socket->write(bytes);
+    m_socket->flush();
+}
+
+QByteArray Winsock::GetData()
+{
+    return m_socket ? m_socket->readAll() : QByteArray();
+}
+
+void Winsock::Close()
+{
+    if (m_server)
+        m_server->close();
+    retire();
+}
+
+void Winsock::attach(QTcpSocket *socket)
+{
+    m_socket = socket;
+    m_established = false;
+    m_peerClosed = false;
+    connect(socket, &QTcpSocket::connected, this, [this, socket] {
+        m_established = true;
+        m_remoteIp = dotted(socket->peerAddress());
+    });
+    connect(socket, &QTcpSocket::readyRead, this,
+            [this, socket] { emit DataArrival(socket->bytesAvailable()); });
+    connect(socket, &QTcpSocket::disconnected, this, &Winsock::onPeerGone);
+    // A reset can end the connection with only an error; a failed attempt also reports
+    // one, but it was never established and so raises nothing.
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
+        if (socket->state() == QAbstractSocket::UnconnectedState)
+            onPeerGone();
+    });
+}
+
+// Lets the current socket finish on its own: what is queued still leaves, then it
+// deletes itself. Its signals no longer reach this object, so our own close raises no
+// Closed event.
+void Winsock::retire()
+{
+    QTcpSocket *old = std::exchange(m_socket, nullptr);
+    m_established = false;
+    m_peerClosed = false;
+    if (!old)
+        return;
+    old->disconnect(this);
+    if (old->state() != QAbstractSocket::UnconnectedState) {
+        connect(old, &QTcpSocket::disconnected, old, &QObject::deleteLater);
+        old->disconnectFromHost();
+    }
+    if (old->state() == QAbstractSocket::UnconnectedState)
+        old->deleteLater();
+}
+
+void Winsock::onIncoming(qintptr descriptor)
+{
+    openRequests().insert(descriptor);
+    emit ConnectionRequest(descriptor);
+    // Nobody took it: close it now, so that an ignored caller sees its connection end
+    // instead of hanging in a backlog that nobody reads.
+    if (openRequests().remove(descriptor))
+        ::close(int(descriptor));
+}
+
+void Winsock::onPeerGone()
+{
+    if (!m_established || m_peerClosed)
+        return;
+    m_peerClosed = true;
+    emit Closed();
+}

@@ -1,0 +1,512 @@
+// The socket component over real loopback connections on free ports: connecting,
+// handing a request to another socket, exact bytes both ways, which closes raise the
+// Close event, the failures that are immediate and those that come later, and the
+// host's turn-away sequence.
+#include "platform/winsock.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <memory>
+
+namespace {
+
+// A port that nobody listens on right now.
+quint16 freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+// Collects everything that arrives on a Winsock through its DataArrival event.
+class Received : public QObject
+{
+public:
+    explicit Received(Winsock &socket) : QObject(&socket)
+    {
+        connect(&socket, &Winsock::DataArrival, this, [this, &socket] { bytes += socket.GetData(); });
+    }
+    QByteArray bytes;
+};
+
+} // namespace
+
+class TestWinsock : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void connectsAndHandsRequestToAnotherSocket();
+    void listenerAcceptsOnItself();
+    void exactBytesBothWays_data();
+    void exactBytesBothWays();
+    void peerCloseRaisesClosedOnce_data();
+    void peerCloseRaisesClosedOnce();
+    void queuedBytesLeaveBeforeClose_data();
+    void queuedBytesLeaveBeforeClose();
+    void ownCloseRaisesNothingAndSocketIsReusable();
+    void malformedRemoteFailsAtOnce_data();
+    void malformedRemoteFailsAtOnce();
+    void connectOnBusySocketFailsAtOnce();
+    void refusedAttemptFailsLaterWithoutEvent();
+    void unacceptedRequestIsClosed_data();
+    void unacceptedRequestIsClosed();
+    void acceptOnConnectedSocketDropsOldPeer();
+    void sendWhenNotConnectedIsDropped();
+    void listenOnBusyPortThrowsWithReason();
+    void listenerCanListenAgainAfterClose();
+    void connectUsesGivenLocalPort();
+    void turnAwaySequenceDeliversBusyThenClose();
+
+private:
+    void listen();
+    void connectClient();
+    // Lets the event loop run through a few real socket notifications, so that an
+    // event that should not come has had its chance to.
+    void settle();
+
+    std::unique_ptr<Winsock> m_listener;
+    std::unique_ptr<Winsock> m_server;
+    std::unique_ptr<Winsock> m_client;
+};
+
+void TestWinsock::init()
+{
+    m_listener = std::make_unique<Winsock>();
+    m_server = std::make_unique<Winsock>();
+    m_client = std::make_unique<Winsock>();
+}
+
+void TestWinsock::cleanup()
+{
+    m_client.reset();
+    m_server.reset();
+    m_listener.reset();
+}
+
+void TestWinsock::listen()
+{
+    m_listener->setLocalPort(0);
+    m_listener->Listen();
+    QCOMPARE(m_listener->State(), int(Winsock::sckListening));
+    QVERIFY(m_listener->LocalPort() != 0);
+    connect(m_listener.get(), &Winsock::ConnectionRequest, m_server.get(),
+            [this](qintptr id) { m_server->Accept(id); });
+}
+
+void TestWinsock::connectClient()
+{
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(m_listener->LocalPort());
+    m_client->Connect();
+    QTRY_COMPARE(m_client->State(), int(Winsock::sckConnected));
+    QTRY_COMPARE(m_server->State(), int(Winsock::sckConnected));
+}
+
+void TestWinsock::settle()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket out;
+    out.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    QVERIFY(server.waitForNewConnection(5000) || server.hasPendingConnections());
+    std::unique_ptr<QTcpSocket> in(server.nextPendingConnection());
+    QVERIFY(in);
+    QTRY_COMPARE(out.state(), QAbstractSocket::ConnectedState);
+    QSignalSpy arrived(in.get(), &QTcpSocket::readyRead);
+    out.write("x");
+    QVERIFY(arrived.wait());
+}
+
+void TestWinsock::connectsAndHandsRequestToAnotherSocket()
+{
+    listen();
+    QSignalSpy requests(m_listener.get(), &Winsock::ConnectionRequest);
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(m_listener->LocalPort());
+    m_client->Connect();
+    const int early = m_client->State();
+    QVERIFY2(early == Winsock::sckConnecting || early == Winsock::sckConnected,
+             qPrintable(QString::number(early)));
+    QTRY_COMPARE(m_client->State(), int(Winsock::sckConnected));
+    QTRY_COMPARE(m_server->State(), int(Winsock::sckConnected));
+
+    QCOMPARE(requests.count(), 1);
+    QCOMPARE(m_listener->State(), int(Winsock::sckListening));
+    // The dual-stack listener sees the caller as ::ffff:127.0.0.1.
+    QCOMPARE(m_server->RemoteHostIP(), QString("127.0.0.1"));
+    QCOMPARE(m_client->RemoteHostIP(), QString("127.0.0.1"));
+    QVERIFY(m_client->LocalPort() != 0);
+    QVERIFY(m_client->LocalPort() != m_listener->LocalPort());
+}
+
+void TestWinsock::listenerAcceptsOnItself()
+{
+    m_listener->Listen();
+    connect(m_listener.get(), &Winsock::ConnectionRequest, m_listener.get(),
+            [this](qintptr id) { m_listener->Accept(id); });
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(m_listener->LocalPort());
+    m_client->Connect();
+    QTRY_COMPARE(m_listener->State(), int(Winsock::sckConnected));
+    QTRY_COMPARE(m_client->State(), int(Winsock::sckConnected));
+
+    Received atClient(*m_client);
+    m_listener->SendData("0hello");
+    QTRY_COMPARE(atClient.bytes, QByteArray("0hello"));
+}
+
+void TestWinsock::exactBytesBothWays_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+
+    QByteArray everyByte;
+    for (int b = 0; b < 256; ++b)
+        everyByte.append(char(b));
+    QTest::newRow("every byte value") << everyByte;
+    QTest::newRow("placement notice in Shift-JIS")
+        << QByteArray::fromHex("31947A92758AAE97B9");
+    QTest::newRow("one NUL byte") << QByteArray(1, '\0');
+    QTest::newRow("CR LF untouched") << QByteArray("a\r\nb\n\rc\r");
+    QByteArray big(4 << 20, '\0');
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char((i * 7 + i / 251) & 0xFF);
+    QTest::newRow("4 MiB, more than the kernel buffers") << big;
+}
+
+void TestWinsock::exactBytesBothWays()
+{
+    QFETCH(QByteArray, payload);
+    listen();
+    connectClient();
+    Received atServer(*m_server);
+    Received atClient(*m_client);
+
+    m_client->SendData(payload);
+    m_server->SendData(payload);
+    QTRY_COMPARE_WITH_TIMEOUT(atServer.bytes.size(), payload.size(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(atClient.bytes.size(), payload.size(), 20000);
+    QVERIFY(atServer.bytes == payload);
+    QVERIFY(atClient.bytes == payload);
+}
+
+void TestWinsock::peerCloseRaisesClosedOnce_data()
+{
+    QTest::addColumn<bool>("clientLeaves");
+    QTest::addColumn<bool>("destroyed");
+    QTest::newRow("client closes") << true << false;
+    QTest::newRow("server closes") << false << false;
+    QTest::newRow("client object destroyed") << true << true;
+    QTest::newRow("server object destroyed") << false << true;
+}
+
+void TestWinsock::peerCloseRaisesClosedOnce()
+{
+    QFETCH(bool, clientLeaves);
+    QFETCH(bool, destroyed);
+    listen();
+    connectClient();
+    std::unique_ptr<Winsock> &leaver = clientLeaves ? m_client : m_server;
+    Winsock &stayer = clientLeaves ? *m_server : *m_client;
+    QSignalSpy stayerClosed(&stayer, &Winsock::Closed);
+    QSignalSpy leaverClosed(leaver.get(), &Winsock::Closed);
+
+    if (destroyed) {
+        leaver.reset();
+    } else {
+        leaver->Close();
+        QCOMPARE(leaver->State(), int(Winsock::sckClosed));
+    }
+    QTRY_COMPARE(stayerClosed.count(), 1);
+    // Gone, but not closed until the program closes it.
+    QCOMPARE(stayer.State(), int(Winsock::sckClosing));
+    settle();
+    QCOMPARE(stayerClosed.count(), 1);
+    if (!destroyed)
+        QCOMPARE(leaverClosed.count(), 0);
+
+    stayer.Close();
+    QCOMPARE(stayer.State(), int(Winsock::sckClosed));
+    QCOMPARE(stayerClosed.count(), 1);
+}
+
+void TestWinsock::queuedBytesLeaveBeforeClose_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::newRow("busy notice") << QByteArray("0busy");
+    QTest::newRow("8 MiB still queued at the close") << QByteArray(8 << 20, 'q');
+}
+
+void TestWinsock::queuedBytesLeaveBeforeClose()
+{
+    QFETCH(QByteArray, payload);
+    listen();
+    connectClient();
+    Received atClient(*m_client);
+    QSignalSpy clientClosed(m_client.get(), &Winsock::Closed);
+
+    m_server->SendData(payload);
+    m_server->Close();
+    QCOMPARE(m_server->State(), int(Winsock::sckClosed));
+    QTRY_COMPARE_WITH_TIMEOUT(clientClosed.count(), 1, 20000);
+    QCOMPARE(atClient.bytes.size(), payload.size());
+    QVERIFY(atClient.bytes == payload);
+}
+
+void TestWinsock::ownCloseRaisesNothingAndSocketIsReusable()
+{
+    listen();
+    connectClient();
+    QSignalSpy clientClosed(m_client.get(), &Winsock::Closed);
+    QSignalSpy serverClosed(m_server.get(), &Winsock::Closed);
+
+    m_client->Close();
+    QCOMPARE(m_client->State(), int(Winsock::sckClosed));
+    QTRY_COMPARE(serverClosed.count(), 1);
+    settle();
+    QCOMPARE(clientClosed.count(), 0);
+
+    // The same objects connect again; Accept closes the server's dead connection.
+    m_client->setLocalPort(0);
+    m_client->Connect();
+    QTRY_COMPARE(m_client->State(), int(Winsock::sckConnected));
+    QTRY_COMPARE(m_server->State(), int(Winsock::sckConnected));
+    Received atServer(*m_server);
+    m_client->SendData("1s");
+    QTRY_COMPARE(atServer.bytes, QByteArray("1s"));
+    QCOMPARE(clientClosed.count(), 0);
+}
+
+void TestWinsock::malformedRemoteFailsAtOnce_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("empty host") << QString() << 1020;
+    QTest::newRow("blank") << QString(" ") << 1020;
+    QTest::newRow("space inside") << QString("abc def") << 1020;
+    QTest::newRow("leading space") << QString(" 127.0.0.1") << 1020;
+    QTest::newRow("trailing newline") << QString("127.0.0.1\n") << 1020;
+    QTest::newRow("six numbers") << QString("1.2.3.4.5.6") << 1020;
+    QTest::newRow("octet above 255") << QString("256.1.1.1") << 1020;
+    QTest::newRow("underscore") << QString("game_host") << 1020;
+    QTest::newRow("empty label") << QString("a..b") << 1020;
+    QTest::newRow("label starts with hyphen") << QString("-host.lan") << 1020;
+    QTest::newRow("non-ASCII name") << QString("ホスト") << 1020;
+    QTest::newRow("port 0") << QString("127.0.0.1") << 0;
+}
+
+void TestWinsock::malformedRemoteFailsAtOnce()
+{
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    m_client->setRemoteHost(host);
+    m_client->setRemotePort(quint16(port));
+    QVERIFY_THROWS_EXCEPTION(WinsockError, m_client->Connect());
+    QCOMPARE(m_client->State(), int(Winsock::sckClosed));
+}
+
+void TestWinsock::connectOnBusySocketFailsAtOnce()
+{
+    listen();
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(m_listener->LocalPort());
+    m_client->Connect();
+    // A second press of the reconnect button while the attempt is under way.
+    QVERIFY_THROWS_EXCEPTION(WinsockError, m_client->Connect());
+    QTRY_COMPARE(m_server->State(), int(Winsock::sckConnected));
+    QTRY_COMPARE(m_client->State(), int(Winsock::sckConnected));
+    QVERIFY_THROWS_EXCEPTION(WinsockError, m_client->Connect());
+    QCOMPARE(m_client->State(), int(Winsock::sckConnected));
+
+    m_listener->setRemoteHost("127.0.0.1");
+    m_listener->setRemotePort(m_listener->LocalPort());
+    QVERIFY_THROWS_EXCEPTION(WinsockError, m_listener->Connect());
+    QCOMPARE(m_listener->State(), int(Winsock::sckListening));
+}
+
+void TestWinsock::refusedAttemptFailsLaterWithoutEvent()
+{
+    const quint16 port = freePort();
+    QVERIFY(port != 0);
+    QSignalSpy clientClosed(m_client.get(), &Winsock::Closed);
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(port);
+    m_client->Connect();
+    QTRY_COMPARE(m_client->State(), int(Winsock::sckClosed));
+    settle();
+    QCOMPARE(clientClosed.count(), 0);
+
+    // Somebody listens now: the same object connects without being closed first.
+    m_listener->setLocalPort(port);
+    m_listener->Listen();
+    connect(m_listener.get(), &Winsock::ConnectionRequest, m_server.get(),
+            [this](qintptr id) { m_server->Accept(id); });
+    m_client->Connect();
+    QTRY_COMPARE(m_client->State(), int(Winsock::sckConnected));
+    QTRY_COMPARE(m_server->State(), int(Winsock::sckConnected));
+    QCOMPARE(clientClosed.count(), 0);
+}
+
+void TestWinsock::unacceptedRequestIsClosed_data()
+{
+    QTest::addColumn<bool>("withHandler");
+    QTest::newRow("no handler at all") << false;
+    QTest::newRow("handler that ignores it") << true;
+}
+
+void TestWinsock::unacceptedRequestIsClosed()
+{
+    QFETCH(bool, withHandler);
+    m_listener->Listen();
+    int seen = 0;
+    if (withHandler)
+        connect(m_listener.get(), &Winsock::ConnectionRequest, this, [&seen] { ++seen; });
+    QSignalSpy clientClosed(m_client.get(), &Winsock::Closed);
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(m_listener->LocalPort());
+    m_client->Connect();
+    QTRY_COMPARE(clientClosed.count(), 1);
+    QCOMPARE(seen, withHandler ? 1 : 0);
+    QCOMPARE(m_listener->State(), int(Winsock::sckListening));
+}
+
+void TestWinsock::acceptOnConnectedSocketDropsOldPeer()
+{
+    listen();
+    connectClient();
+    QSignalSpy firstClosed(m_client.get(), &Winsock::Closed);
+    Winsock second;
+    second.setRemoteHost("127.0.0.1");
+    second.setRemotePort(m_listener->LocalPort());
+    second.Connect();
+    QTRY_COMPARE(firstClosed.count(), 1);
+    QTRY_COMPARE(second.State(), int(Winsock::sckConnected));
+
+    Received atSecond(second);
+    m_server->SendData("3a");
+    QTRY_COMPARE(atSecond.bytes, QByteArray("3a"));
+}
+
+void TestWinsock::sendWhenNotConnectedIsDropped()
+{
+    Winsock fresh;
+    fresh.SendData("0hello");
+    QCOMPARE(fresh.State(), int(Winsock::sckClosed));
+    QVERIFY(fresh.GetData().isEmpty());
+
+    listen();
+    m_listener->SendData("0hello");
+    QCOMPARE(m_listener->State(), int(Winsock::sckListening));
+
+    connectClient();
+    Received atServer(*m_server);
+    QSignalSpy serverClosed(m_server.get(), &Winsock::Closed);
+    m_client->Close();
+    m_client->SendData("lost after own close");
+    QTRY_COMPARE(serverClosed.count(), 1);
+    m_server->SendData("lost after peer close");
+    QCOMPARE(m_server->State(), int(Winsock::sckClosing));
+    settle();
+    QVERIFY(atServer.bytes.isEmpty());
+    QVERIFY(m_client->GetData().isEmpty());
+}
+
+void TestWinsock::listenOnBusyPortThrowsWithReason()
+{
+    listen();
+    Winsock other;
+    other.setLocalPort(m_listener->LocalPort());
+    try {
+        other.Listen();
+        QFAIL("listening on a busy port did not throw");
+    } catch (const WinsockError &e) {
+        QVERIFY2(QString(e.what()).contains("already in use"), e.what());
+    }
+    QCOMPARE(other.State(), int(Winsock::sckClosed));
+    QVERIFY_THROWS_EXCEPTION(WinsockError, m_listener->Listen());
+    QCOMPARE(m_listener->State(), int(Winsock::sckListening));
+}
+
+void TestWinsock::listenerCanListenAgainAfterClose()
+{
+    listen();
+    const quint16 port = m_listener->LocalPort();
+    m_listener->Close();
+    QCOMPARE(m_listener->State(), int(Winsock::sckClosed));
+
+    QSignalSpy clientClosed(m_client.get(), &Winsock::Closed);
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(port);
+    m_client->Connect();
+    QTRY_COMPARE(m_client->State(), int(Winsock::sckClosed));
+    QCOMPARE(m_server->State(), int(Winsock::sckClosed));
+
+    // The host's restart: the same port again.
+    m_listener->setLocalPort(port);
+    m_listener->Listen();
+    QCOMPARE(m_listener->LocalPort(), port);
+    m_client->Connect();
+    QTRY_COMPARE(m_server->State(), int(Winsock::sckConnected));
+    QCOMPARE(clientClosed.count(), 0);
+}
+
+void TestWinsock::connectUsesGivenLocalPort()
+{
+    listen();
+    const quint16 local = freePort();
+    QVERIFY(local != 0);
+    m_client->setLocalPort(local);
+    connectClient();
+    QCOMPARE(m_client->LocalPort(), local);
+}
+
+// The host's reaction to a second caller while its game socket is busy: accept on the
+// spare socket, send "0busy", let pending events run once, close.
+void TestWinsock::turnAwaySequenceDeliversBusyThenClose()
+{
+    Winsock spare;
+    m_listener->Listen();
+    connect(m_listener.get(), &Winsock::ConnectionRequest, this, [&](qintptr id) {
+        if (m_server->State() == Winsock::sckClosed) {
+            m_server->Accept(id);
+            m_server->SendData("0hello");
+            QCoreApplication::processEvents();
+            return;
+        }
+        if (spare.State() != Winsock::sckClosed)
+            spare.Close();
+        spare.Accept(id);
+        spare.SendData("0busy");
+        QCoreApplication::processEvents();
+        spare.Close();
+    });
+
+    Received atFirst(*m_client);
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(m_listener->LocalPort());
+    m_client->Connect();
+    QTRY_COMPARE(atFirst.bytes, QByteArray("0hello"));
+
+    Winsock caller;
+    Received atCaller(caller);
+    QSignalSpy callerClosed(&caller, &Winsock::Closed);
+    QSignalSpy firstClosed(m_client.get(), &Winsock::Closed);
+    caller.setRemoteHost("127.0.0.1");
+    caller.setRemotePort(m_listener->LocalPort());
+    caller.Connect();
+    QTRY_COMPARE(callerClosed.count(), 1);
+    QCOMPARE(atCaller.bytes, QByteArray("0busy"));
+    QCOMPARE(spare.State(), int(Winsock::sckClosed));
+    QCOMPARE(firstClosed.count(), 0);
+    QCOMPARE(m_client->State(), int(Winsock::sckConnected));
+}
+
+QTEST_GUILESS_MAIN(TestWinsock)
+#include "tst_winsock.moc"
