@@ -1,0 +1,39 @@
+// A square push button of the game's graphical style: it shows its background colour
+// as a flat, solid fill with a thin raised border and its caption ("●", "×") centred.
+// The grid cells and the submarine pictures are made of it. A styled button would
+// shade the colour (white would look like water), so it paints itself.
+//
+// It reports every pointer movement over it (mouse tracking is on) and every press of
+// any mouse button; a click (left press and release inside) comes as clicked(). It
+// never takes the keyboard focus. While disabled it delivers nothing, as every widget.
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+
+class CellButton : public QAbstractButton
+{
+    Q_OBJECT
+    // The colour the button shows, read back by tests.
+    Q_PROPERTY(QColor color READ color WRITE setColor)
+public:
+    explicit CellButton(QWidget *parent = nullptr);
+
+    QColor color() const { return m_color; }
+    // Repaints only when the colour differs from the one shown.
+    void setColor(const QColor &color);
+
+    QSize sizeHint() const override { return {19, 19}; }
+
+signals:
+    void mouseMoved();
+    void mouseDown();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    QColor m_color;
+};

@@ -1,0 +1,258 @@
+// Building the game window from its control table, mirroring the model, and the thin
+// handlers that turn window events into calls of the Game.
+#include "core/form1.h"
+
+#include "core/cellbutton.h"
+#include "core/framebox.h"
+#include "core/game.h"
+#include "core/layout.h"
+#include "core/optionitem.h"
+#include "platform/colors.h"
+#include "platform/twips.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+// The game's fonts come from Windows; where they are missing, a Japanese gothic of the
+// same kind stands in, so that no text falls back to a font without kana and kanji.
+QFont windowFont()
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
+                   QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP")});
+    f.setPointSize(9);
+    return f;
+}
+
+QFont label1Font()
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                   QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
+                   QStringLiteral("Noto Sans CJK JP")});
+    f.setPointSizeF(14.25);
+    f.setWeight(QFont::Normal);
+    return f;
+}
+
+QColor colorOf(CellCode code)
+{
+    switch (code) {
+    case CellCode::clrLarge:
+        return colors::large();
+    case CellCode::clrMedium:
+        return colors::medium();
+    case CellCode::clrSmall:
+        return colors::small();
+    case CellCode::clrWater:
+        break;
+    }
+    return colors::buttonFace();
+}
+
+// The status texts break lines with CR LF.
+QString labelText(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+void place(QWidget *w, const Place &p)
+{
+    w->setGeometry(p.pixels());
+}
+
+} // namespace
+
+Form1::Form1(Game &game, QWidget *parent) : QWidget(parent), m_game(game)
+{
+    const Layout &l = layout::of(game.model().program());
+    setWindowTitle(l.caption);
+    setFont(windowFont());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, colors::buttonFace());
+    setPalette(pal);
+    setAutoFillBackground(true);
+
+    // Created first, so that it is first in the tab order.
+    m_aaa = new QPushButton(QStringLiteral("Command6"), this);
+    place(m_aaa, l.Aaa);
+
+    buildFrames(l);
+    buildOwnBoard(l);
+    buildOpponentBoard();
+    buildPictures(l);
+    buildStatus(l);
+
+    m_label2 = new QLabel(QStringLiteral("Escボタンで終了"), this);
+    place(m_label2, l.Label2);
+
+    setFixedSize(twips::toPixels(l.clientWidth), twips::toPixels(l.clientHeight));
+    move(0, 0);
+    m_aaa->setFocus();
+
+    connect(&game.model(), &GameModel::changed, this, &Form1::refresh);
+    connect(&game.model(), &GameModel::focusToAaa, m_aaa, [this] { m_aaa->setFocus(); });
+    qApp->installEventFilter(this);
+    refresh();
+}
+
+void Form1::buildFrames(const Layout &l)
+{
+    const std::array<std::pair<const char *, Place>, 6> frames{{
+        {"自分の陣地", l.Frame1}, {"相手の陣地", l.Frame2}, {"大潜水艦", l.Frame3},
+        {"中潜水艦", l.Frame4},   {"小潜水艦", l.Frame5},   {"状態", l.Frame6},
+    }};
+    for (std::size_t n = 0; n < frames.size(); ++n) {
+        m_frames[n] = new FrameBox(QString::fromUtf8(frames[n].first), this);
+        place(m_frames[n], frames[n].second);
+    }
+    // Only the host reacts to the pointer over the own board's margin.
+    if (m_game.model().isHost())
+        connect(Frame(1), &FrameBox::mouseMovedOverSelf, this, [this] { m_game.frame1MouseMove(); });
+}
+
+void Form1::buildOwnBoard(const Layout &l)
+{
+    for (int i = 0; i < cell::count; ++i) {
+        auto *b = new CellButton(Frame(1));
+        place(b, layout::cell(i));
+        connect(b, &CellButton::mouseMoved, this, [this, i] { m_game.ownCellMouseMove(i); });
+        connect(b, &CellButton::mouseDown, this, [this, i] { m_game.ownCellMouseDown(i); });
+        m_command1[i] = b;
+    }
+    const std::array<const char *, 3> captions{"大を配置", "中を配置", "小を配置"};
+    const std::array<const char *, 3> tips{"ここにチェックを入れて、大潜水艦を設置します。",
+                                           "ここにチェックを入れて、中潜水艦を設置します。",
+                                           "ここにチェックを入れて、小潜水艦を設置します。"};
+    for (int item = 0; item < 3; ++item) {
+        auto *o = new OptionItem(QString::fromUtf8(captions[item]), Frame(1));
+        o->setToolTip(QString::fromUtf8(tips[item]));
+        place(o, l.Option4[item]);
+        connect(o, &OptionItem::clicked, this, [this, item] { m_game.option4Click(item); });
+        m_option4[item] = o;
+    }
+    m_command5 = new QPushButton(QStringLiteral("配置完了"), Frame(1));
+    place(m_command5, l.Command5);
+    connect(m_command5, &QPushButton::clicked, this, [this] { m_game.command5Click(); });
+}
+
+void Form1::buildOpponentBoard()
+{
+    for (int i = 0; i < cell::count; ++i) {
+        auto *b = new CellButton(Frame(2));
+        b->setColor(colors::buttonFace());
+        place(b, layout::cell(i));
+        connect(b, &CellButton::clicked, this, [this, i] { m_game.command3Click(i); });
+        m_command3[i] = b;
+    }
+}
+
+void Form1::buildPictures(const Layout &l)
+{
+    for (std::size_t i = 0; i < l.Command4.size(); ++i) {
+        const PictureCell &pc = l.Command4[i];
+        auto *b = new CellButton(Frame(pc.frame));
+        b->setColor(colorOf(pc.code));
+        b->setEnabled(false);
+        place(b, pc.place);
+        m_command4[i] = b;
+    }
+    for (int selector = 0; selector < 3; ++selector) {
+        for (int item = 0; item < 2; ++item) {
+            auto *o = new OptionItem(QStringLiteral("Option%1").arg(selector + 1), Frame(3 + selector));
+            place(o, l.orientation[selector][item]);
+            connect(o, &OptionItem::clicked, this,
+                    [this, selector, item] { m_game.orientationClick(selector, item); });
+            m_orientation[selector][item] = o;
+        }
+    }
+}
+
+void Form1::buildStatus(const Layout &l)
+{
+    m_label1 = new QLabel(Frame(6));
+    m_label1->setFont(label1Font());
+    m_label1->setTextFormat(Qt::PlainText);
+    m_label1->setWordWrap(true);
+    m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(m_label1, l.Label1);
+    // Created after the label, which it overlaps: a button stands above a label.
+    if (l.Command2) {
+        m_command2 = new QPushButton(Frame(6));
+        place(m_command2, *l.Command2);
+        connect(m_command2, &QPushButton::clicked, this, &Form1::command2Clicked);
+    }
+}
+
+void Form1::moveAaaOutOfSight()
+{
+    // One twip rounds to no pixel at all; the holder keeps one pixel so that it stays
+    // a real widget that can hold the focus.
+    QRect r = layout::aaaOutOfSight.pixels();
+    r.setSize(r.size().expandedTo(QSize(1, 1)));
+    m_aaa->setGeometry(r);
+}
+
+void Form1::refresh()
+{
+    const GameModel &m = m_game.model();
+    for (int i = 0; i < cell::count; ++i) {
+        CellButton *own = m_command1[i];
+        own->setColor(colorOf(m.Command1[i].code));
+        own->setText(m.Command1[i].mark);
+        own->setEnabled(m.Command1[i].enabled);
+        CellButton *opp = m_command3[i];
+        opp->setText(m.Command3[i].mark);
+        opp->setEnabled(m.Command3[i].enabled);
+    }
+    for (int item = 0; item < 3; ++item) {
+        m_option4[item]->setChecked(m.Option4[item]);
+        m_option4[item]->setVisible(m.option4Visible);
+    }
+    for (int selector = 0; selector < 3; ++selector)
+        for (int item = 0; item < 2; ++item)
+            m_orientation[selector][item]->setChecked(m.orientation[selector] == item);
+    m_command5->setVisible(m.command5Visible);
+    if (m_command2) {
+        m_command2->setText(m.command2Caption);
+        m_command2->setVisible(m.command2Visible);
+    }
+    Frame(6)->setVisible(m.frame6Visible);
+    m_label1->setText(labelText(m.Label1));
+}
+
+int Form1::keyCodeOf(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return 9;
+    case Qt::Key_Backspace:
+        return 8;
+    default:
+        return qtKey;
+    }
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    auto *w = static_cast<QWidget *>(watched);
+    // A key press travels from the focused control up through its parents, passing the
+    // application's filters at each step; only the first step counts.
+    QWidget *first = focusWidget() ? focusWidget() : this;
+    if (w != first || w->window() != this || QApplication::activeModalWidget())
+        return false;
+    m_game.keyDown(keyCodeOf(static_cast<QKeyEvent *>(event)->key()));
+    return false;
+}

@@ -1,0 +1,42 @@
+// Painting of the frame and the test for "over the frame itself".
+#include "core/framebox.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+FrameBox::FrameBox(const QString &caption, QWidget *parent) : QWidget(parent), m_caption(caption)
+{
+    setMouseTracking(true);
+    setAutoFillBackground(true);
+}
+
+void FrameBox::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    const QFontMetrics fm(font());
+    const int lineY = fm.height() / 2;
+    const QRect box(0, lineY, width() - 2, height() - lineY - 2);
+
+    // Etched: a shadow line with a light line one pixel below and to the right.
+    p.setPen(palette().color(QPalette::Light));
+    p.drawRect(box.translated(1, 1));
+    p.setPen(palette().color(QPalette::Dark));
+    p.drawRect(box);
+
+    if (m_caption.isEmpty())
+        return;
+    const int textLeft = 8;
+    const QRect textRect(textLeft, 0, fm.horizontalAdvance(m_caption) + 4, fm.height());
+    p.fillRect(textRect, palette().color(QPalette::Window));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(textRect, Qt::AlignCenter, m_caption);
+}
+
+void FrameBox::mouseMoveEvent(QMouseEvent *event)
+{
+    // Events a child does not take (a disabled cell delivers none) travel on to the
+    // frame; they happened over that child, not over the frame.
+    if (childAt(event->position().toPoint()) == nullptr)
+        emit mouseMovedOverSelf();
+    event->accept();
+}
