@@ -1,0 +1,87 @@
+#include "client/client.h"
+
+#include "client/clienttexts.h"
+#include "core/texts.h"
+#include "platform/dialogs.h"
+#include "platform/programexit.h"
+
+Client::Client(quint16 port, Dialogs &dialogs, ProgramExit &exit, std::optional<QString> address,
+               QObject *parent)
+    : QObject(parent), m_dialogs(dialogs), m_exit(exit), m_port(port),
+      m_address(std::move(address)), m_game(GameModel::Program::Client, *this, dialogs, exit, nullptr),
+      m_window(std::make_unique<Form1>(m_game))
+{
+    m_game.setRemoteAddressSource([this] { return Winsock1.RemoteHostIP(); });
+    connect(&Winsock1, &Winsock::DataArrival, this, &Client::Winsock1_DataArrival);
+    connect(&Winsock1, &Winsock::Closed, this, &Client::Winsock1_Close);
+    connect(m_window.get(), &Form1::command2Clicked, this, &Client::Command2_Click);
+}
+
+Client::~Client() = default;
+
+bool Client::startUp()
+{
+    GameModel &m = m_game.model();
+    m_window->moveAaaOutOfSight();
+    m_window->move(0, 0);
+    m.sHostIp = m_address ? *m_address
+                          : m_dialogs.InputBox(clienttexts::askAddress, clienttexts::askAddressTitle);
+    m_game.MasHaiti();
+    m_game.OptionValue();
+    m.sPhase = texts::phasePlacement;
+    SetuzokuSuru();
+    if (m_game.ended())
+        return false;
+    m.frame6Visible = true;
+    m.notify();
+    return true;
+}
+
+void Client::SetuzokuSuru()
+{
+    try {
+        Winsock1.setRemoteHost(m_game.model().sHostIp);
+        Winsock1.setRemotePort(m_port);
+        Winsock1.Connect();
+    } catch (const WinsockError &) {
+        m_dialogs.MsgBox(clienttexts::connectFailed, Dialogs::Buttons::Ok,
+                         clienttexts::connectFailedTitle);
+        m_game.endProgram(1);
+    }
+}
+
+void Client::Command2_Click()
+{
+    m_game.post([this] {
+        // A press while an attempt is still under way starts it afresh instead of
+        // failing on a socket that is busy connecting; a connection that is already
+        // up (the greeting not yet read) is kept.
+        const int state = Winsock1.State();
+        if (state == Winsock::sckConnected)
+            return;
+        if (state != Winsock::sckClosed)
+            Winsock1.Close();
+        SetuzokuSuru();
+    });
+}
+
+void Client::Winsock1_DataArrival()
+{
+    for (const QByteArray &text : m_stream.feed(Winsock1.GetData()))
+        m_game.receive(text);
+}
+
+void Client::Winsock1_Close()
+{
+    // Handled in its turn: after the messages that arrived before the close, and after
+    // a box the player is answering now.
+    m_game.post([this] {
+        m_game.model().command2Caption = clienttexts::reconnectCaption;
+        Winsock1.Close();
+        Winsock1.setLocalPort(0);
+        m_game.model().notify();
+        m_dialogs.MsgBox(clienttexts::disconnected, Dialogs::Buttons::Ok,
+                         clienttexts::disconnectedTitle);
+        m_game.endProgram(0);
+    });
+}

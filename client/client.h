@@ -1,0 +1,54 @@
+// trelvin, the client program: asks for the host's address, connects to it on the
+// game's port, offers a reconnect while no connection exists, and hands what arrives
+// to the Game core. A lost connection ends the program with its message.
+#pragma once
+
+#include "core/form1.h"
+#include "core/game.h"
+#include "core/messagesink.h"
+#include "platform/winsock.h"
+#include "protocol/messagestream.h"
+
+#include <memory>
+#include <optional>
+
+class Dialogs;
+class ProgramExit;
+
+class Client : public QObject, public MessageSink
+{
+    Q_OBJECT
+public:
+    // The shipped program connects to port 1020 of the address its player types; tests
+    // pass a free port, and may pass the address instead of typing it.
+    Client(quint16 port, Dialogs &dialogs, ProgramExit &exit,
+           std::optional<QString> address = std::nullopt, QObject *parent = nullptr);
+    ~Client() override;
+
+    // The start-up steps, before the window is first shown. Returns false when the
+    // program has ended because the connection attempt failed at once.
+    bool startUp();
+
+    Game &game() { return m_game; }
+    Form1 &window() { return *m_window; }
+
+    // Starts one connection attempt to sHostIp.
+    void SetuzokuSuru();
+    void Command2_Click();
+
+    void send(const QByteArray &message) override { Winsock1.SendData(message); }
+
+    Winsock Winsock1;
+
+private:
+    void Winsock1_DataArrival();
+    void Winsock1_Close();
+
+    Dialogs &m_dialogs;
+    ProgramExit &m_exit;
+    quint16 m_port;
+    std::optional<QString> m_address;
+    Game m_game;
+    MessageStream m_stream;
+    std::unique_ptr<Form1> m_window;
+};

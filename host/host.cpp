@@ -1,0 +1,120 @@
+#include "host/host.h"
+
+#include "core/texts.h"
+#include "host/hosttexts.h"
+#include "platform/dialogs.h"
+#include "platform/programexit.h"
+#include "protocol/messages.h"
+
+Host::Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &random,
+           QObject *parent)
+    : QObject(parent), m_dialogs(dialogs), m_exit(exit), m_port(port),
+      m_game(GameModel::Program::Host, *this, dialogs, exit, &random),
+      m_window(std::make_unique<Form1>(m_game))
+{
+    connect(&sckListen, &Winsock::ConnectionRequest, this, &Host::sckListen_ConnectionRequest);
+    for (int i = 0; i < int(sckTrans.size()); ++i) {
+        connect(&sckTrans[i], &Winsock::DataArrival, this, [this, i] { sckTrans_DataArrival(i); });
+        connect(&sckTrans[i], &Winsock::Closed, this, [this, i] { sckTrans_Close(i); });
+    }
+}
+
+Host::~Host() = default;
+
+bool Host::startUp()
+{
+    GameModel &m = m_game.model();
+    m_window->moveAaaOutOfSight();
+    m_game.MasHaiti();
+    m_game.OptionValue();
+    m_window->move(0, 0);
+    m.sPhase = texts::phasePlacement;
+    m.notify();
+
+    sckListen.setLocalPort(m_port);
+    try {
+        sckListen.Listen();
+    } catch (const WinsockError &e) {
+        // Nobody could ever reach a host that does not listen: say why and end.
+        m_dialogs.MsgBox(hosttexts::listenFailed(m_port, QString::fromLocal8Bit(e.what())));
+        m_game.endProgram(1);
+        return false;
+    }
+    return true;
+}
+
+void Host::sckListen_ConnectionRequest(qintptr requestID)
+{
+    // Decided at once, while the request is pending: a request that is not accepted
+    // here is closed by the socket layer when this handler returns.
+    if (m_game.model().bConnected || m_game.ended())
+        return;
+    for (int i = 0; i < int(sckTrans.size()); ++i) {
+        if (sckTrans[i].State() == Winsock::sckClosed) {
+            sckTrans[i].Accept(requestID);
+            // Counted as connected from the accept on, so that a further caller is
+            // ignored even before the greeting step has run.
+            m_game.model().bConnected = true;
+            m_game.post([this, i] { greet(i); });
+            return;
+        }
+    }
+    // The game socket is busy although we do not count as connected (the listener has
+    // restarted): turn the caller away. Close() lets "0busy" leave before the close.
+    if (sckMsg.State() != Winsock::sckClosed)
+        sckMsg.Close();
+    sckMsg.Accept(requestID);
+    sckMsg.SendData(wire::busy());
+    sckMsg.Close();
+}
+
+void Host::greet(int index)
+{
+    GameModel &m = m_game.model();
+    Send2Client(wire::hello());
+    m.Label1 = sckTrans[index].RemoteHostIP() + texts::connectedWith + QStringLiteral("\r\n")
+               + texts::placeSubmarines;
+    m.bConnected = true;
+    m.command5Visible = true;
+}
+
+void Host::sckListen_Close()
+{
+    m_game.post([this] {
+        sckListen.Close();
+        m_game.model().bConnected = false;
+        m_game.model().command5Visible = false;
+        sckListen.setLocalPort(0);
+        sckListen.setLocalPort(m_port);
+        try {
+            sckListen.Listen();
+        } catch (const WinsockError &e) {
+            m_dialogs.MsgBox(hosttexts::listenFailed(m_port, QString::fromLocal8Bit(e.what())));
+            m_game.endProgram(1);
+        }
+    });
+}
+
+void Host::Send2Client(const QByteArray &sSend)
+{
+    for (Winsock &s : sckTrans)
+        if (s.State() == Winsock::sckConnected)
+            s.SendData(sSend);
+}
+
+void Host::sckTrans_DataArrival(int index)
+{
+    for (const QByteArray &text : m_streams[index].feed(sckTrans[index].GetData()))
+        m_game.receive(text);
+}
+
+void Host::sckTrans_Close(int index)
+{
+    Q_UNUSED(index);
+    // Handled in its turn: after the messages that arrived before the close, and after
+    // a box the player is answering now.
+    m_game.post([this] {
+        m_dialogs.MsgBox(hosttexts::opponentLeft);
+        m_game.endProgram(0);
+    });
+}

@@ -1,0 +1,61 @@
+// morsk, the host program: its window, the listening socket on the game's port, the
+// one game socket that carries the match, the spare socket that turns away a caller,
+// Send2Client, and the host's handling of what arrives. The game itself is the Game
+// core; this class only connects it to the sockets.
+#pragma once
+
+#include "core/form1.h"
+#include "core/game.h"
+#include "core/messagesink.h"
+#include "platform/winsock.h"
+#include "protocol/messagestream.h"
+
+#include <array>
+#include <memory>
+
+class Dialogs;
+class ProgramExit;
+class RandomSource;
+
+class Host : public QObject, public MessageSink
+{
+    Q_OBJECT
+public:
+    // The shipped program listens on 1020; tests pass a free port (0: any, see port()).
+    Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &random,
+         QObject *parent = nullptr);
+    ~Host() override;
+
+    // The start-up steps, before the window is first shown. Returns false when the
+    // program has ended because it could not listen.
+    bool startUp();
+
+    Game &game() { return m_game; }
+    Form1 &window() { return *m_window; }
+    quint16 port() const { return sckListen.LocalPort(); }
+
+    // Sends one message on every connected game socket. The text leaves at once: the
+    // socket hands it to the kernel before Send2Client returns.
+    void Send2Client(const QByteArray &sSend);
+    void send(const QByteArray &message) override { Send2Client(message); }
+
+    // The listening socket's Close event: listen again, no longer counting as connected.
+    void sckListen_Close();
+
+    Winsock sckListen;
+    std::array<Winsock, 1> sckTrans;
+    Winsock sckMsg;
+
+private:
+    void sckListen_ConnectionRequest(qintptr requestID);
+    void sckTrans_DataArrival(int index);
+    void sckTrans_Close(int index);
+    void greet(int index);
+
+    Dialogs &m_dialogs;
+    ProgramExit &m_exit;
+    quint16 m_port;
+    Game m_game;
+    std::array<MessageStream, 1> m_streams;
+    std::unique_ptr<Form1> m_window;
+};
