@@ -1,0 +1,93 @@
+#include "testpeers.h"
+
+#include "core/texts.h"
+#include "protocol/messages.h"
+
+#include <utility>
+
+MatchSide::MatchSide(GameModel::Program program, RandomSource *random)
+    : game(std::make_unique<Game>(program, *this, dialogs, exit, random))
+{
+}
+
+void MatchSide::send(const QByteArray &message)
+{
+    sent << message;
+    unread += message;
+}
+
+Link::Link(RandomSource *hostRandom)
+    : host(GameModel::Program::Host, hostRandom ? hostRandom : &m_defaultRandom),
+      client(GameModel::Program::Client, nullptr)
+{
+    client.game->setRemoteAddressSource([] { return QStringLiteral("127.0.0.1"); });
+}
+
+void Link::startUp()
+{
+    for (MatchSide *s : {&host, &client}) {
+        s->game->MasHaiti();
+        s->game->OptionValue();
+        s->model().sPhase = texts::phasePlacement;
+        s->model().frame6Visible = true;
+        s->model().notify();
+    }
+}
+
+void Link::greet()
+{
+    // What the host's accept does: greet, then count itself connected.
+    host.game->post([this] {
+        host.send(wire::hello());
+        GameModel &m = host.model();
+        m.Label1 = QStringLiteral("127.0.0.1") + texts::connectedWith + QStringLiteral("\r\n")
+                   + texts::placeSubmarines;
+        m.bConnected = true;
+        m.command5Visible = true;
+    });
+    pump();
+}
+
+void Link::deliverFrom(MatchSide &from)
+{
+    MatchSide &to = (&from == &host) ? client : host;
+    const QByteArray bytes = std::exchange(from.unread, QByteArray());
+    for (const QByteArray &text : to.stream.feed(bytes))
+        to.game->receive(text);
+}
+
+int Link::pump()
+{
+    int reads = 0;
+    while ((!host.unread.isEmpty() || !client.unread.isEmpty()) && reads < 10000) {
+        if (!host.unread.isEmpty()) {
+            deliverFrom(host);
+            ++reads;
+        }
+        if (!client.unread.isEmpty()) {
+            deliverFrom(client);
+            ++reads;
+        }
+    }
+    return reads;
+}
+
+void Link::placeFleet(Game &game)
+{
+    game.option4Click(0);
+    game.orientationClick(0, 1); // large horizontal
+    game.ownCellMouseMove(0);
+    game.ownCellMouseDown(0);
+    game.orientationClick(1, 0); // medium horizontal
+    game.ownCellMouseMove(16);
+    game.ownCellMouseDown(16);
+    game.orientationClick(2, 0); // small vertical
+    game.ownCellMouseMove(40);
+    game.ownCellMouseDown(40);
+}
+
+void Link::confirm(MatchSide &side)
+{
+    side.dialogs.answer(Dialogs::Answer::Yes);
+    side.game->command5Click();
+}

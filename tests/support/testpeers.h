@@ -1,0 +1,88 @@
+// Test doubles shared by the game tests: a sink that records what a side sends, a
+// random source that returns scripted draws, and an in-memory link that joins two game
+// cores back to back the way one TCP connection would.
+#pragma once
+
+#include "core/game.h"
+#include "core/messagesink.h"
+#include "platform/programexit.h"
+#include "platform/random.h"
+#include "platform/scripteddialogs.h"
+#include "protocol/messagestream.h"
+
+#include <QByteArrayList>
+#include <deque>
+#include <memory>
+
+class RecordingSink : public MessageSink
+{
+public:
+    void send(const QByteArray &message) override { sent << message; }
+    QByteArrayList sent;
+};
+
+class ScriptedRandom : public RandomSource
+{
+public:
+    explicit ScriptedRandom(std::initializer_list<float> draws = {}) : m_draws(draws) {}
+    void push(float r) { m_draws.push_back(r); }
+    float Rnd() override
+    {
+        ++draws;
+        if (m_draws.empty())
+            return 0.0f;
+        const float r = m_draws.front();
+        m_draws.pop_front();
+        return r;
+    }
+    int draws = 0;
+
+private:
+    std::deque<float> m_draws;
+};
+
+// One side of a back-to-back match: its game, its boxes, its exit, and the bytes it
+// has sent and not yet delivered to the other side.
+class MatchSide : public MessageSink
+{
+public:
+    MatchSide(GameModel::Program program, RandomSource *random);
+    void send(const QByteArray &message) override;
+
+    ScriptedDialogs dialogs;
+    RecordingExit exit;
+    QByteArrayList sent;  // everything sent, in order
+    QByteArray unread;    // sent but not yet delivered to the peer
+    MessageStream stream; // cuts what the peer sent into messages
+    std::unique_ptr<Game> game;
+    GameModel &model() { return game->model(); }
+};
+
+class Link
+{
+public:
+    // The host draws from `hostRandom` (may be null: the LcgRandom of the programs).
+    explicit Link(RandomSource *hostRandom = nullptr);
+
+    MatchSide host;
+    MatchSide client;
+
+    // Start-up of both programs and the greeting, as over a fresh connection.
+    void startUp();
+    void greet();
+    // Delivers everything in flight, both ways, each side's pending bytes as one read,
+    // until nothing is left. Returns the number of reads delivered.
+    int pump();
+    // Delivers only what `from` has sent so far, to the other side, as one read.
+    void deliverFrom(MatchSide &from);
+
+    // Places the standard fleet through the placement procedures: large horizontal at
+    // cells 0..4, medium horizontal at 16..19, small vertical at 40, 48, 56.
+    static void placeFleet(Game &game);
+    static QList<int> fleetCells() { return {0, 1, 2, 3, 4, 16, 17, 18, 19, 40, 48, 56}; }
+    // Confirms the fleet with Yes.
+    static void confirm(MatchSide &side);
+
+private:
+    LcgRandom m_defaultRandom;
+};
