@@ -49,6 +49,9 @@ private:
         link.pump();
         Link::confirm(link.client);
         link.pump();
+        // Only the boxes of play from here on: forget the greeting and confirmations.
+        link.host.dialogs.clear();
+        link.client.dialogs.clear();
     }
 
 private slots:
@@ -455,6 +458,7 @@ private slots:
         Link link;
         link.startUp();
         link.greet();
+        link.client.dialogs.clear(); // the greeting box
         GameModel &m = link.client.model();
         // Only the large and the medium submarine: 55 water cells.
         m.Command1[0].code = m.Command1[1].code = m.Command1[2].code = m.Command1[3].code

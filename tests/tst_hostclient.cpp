@@ -1,0 +1,349 @@
+// The real host and the real client, each with its real window, over a real loopback
+// TCP connection on a free port, the boxes answered by scripted answerers. Raw sockets
+// stand in for further callers and for a peer that leaves.
+#include "support/testpeers.h"
+
+#include "client/client.h"
+#include "client/clienttexts.h"
+#include "core/texts.h"
+#include "host/host.h"
+#include "host/hosttexts.h"
+#include "protocol/messages.h"
+
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+#include <functional>
+
+using Answer = Dialogs::Answer;
+
+namespace {
+
+// Ends "the program" the way the process's end would: its connections close.
+class ClosingExit : public ProgramExit
+{
+public:
+    void End(int status) override
+    {
+        ++calls;
+        this->status = status;
+        if (onEnd)
+            onEnd();
+    }
+    bool ended() const { return calls > 0; }
+    int calls = 0;
+    int status = -1;
+    std::function<void()> onEnd;
+};
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+struct Match
+{
+    explicit Match(std::initializer_list<float> draws) : random(draws)
+    {
+        host = std::make_unique<Host>(0, hostDialogs, hostExit, random);
+        hostExit.onEnd = [this] { for (Winsock &s : host->sckTrans) s.Close(); host->sckListen.Close(); };
+    }
+    bool startClient(std::optional<QString> address = QStringLiteral("127.0.0.1"))
+    {
+        client = std::make_unique<Client>(host->port(), clientDialogs, clientExit, address);
+        clientExit.onEnd = [this] { client->Winsock1.Close(); };
+        return client->startUp();
+    }
+    GameModel &h() { return host->game().model(); }
+    GameModel &c() { return client->game().model(); }
+
+    ScriptedRandom random;
+    ScriptedDialogs hostDialogs, clientDialogs;
+    ClosingExit hostExit, clientExit;
+    std::unique_ptr<Host> host;
+    std::unique_ptr<Client> client;
+};
+
+const QList<int> fleet = Link::fleetCells();
+QList<int> waterCells()
+{
+    QList<int> out;
+    for (int i = 0; i < 64; ++i)
+        if (!fleet.contains(i))
+            out << i;
+    return out;
+}
+
+} // namespace
+
+class TestHostClient : public QObject
+{
+    Q_OBJECT
+
+private:
+    void connectBoth(Match &m)
+    {
+        QVERIFY(m.host->startUp());
+        QVERIFY(m.host->port() != 0);
+        QVERIFY(m.startClient());
+        QTRY_VERIFY(m.c().bConnected);
+        QCOMPARE(m.clientDialogs.texts().first(), texts::connected);
+        QCOMPARE(m.h().Label1, QStringLiteral("127.0.0.1と接続されました\r\n潜水艦を配置しましょう"));
+        QCOMPARE(m.c().Label1, QStringLiteral("127.0.0.1と接続されました\r\n潜水艦を配置しましょう"));
+        QVERIFY(m.h().command5Visible);
+        QVERIFY(m.c().command5Visible);
+        QVERIFY(!m.c().command2Visible);
+    }
+
+    void confirmBoth(Match &m, const QString &order)
+    {
+        Link::placeFleet(m.host->game());
+        Link::placeFleet(m.client->game());
+        m.hostDialogs.answer(Answer::Yes);
+        m.clientDialogs.answer(Answer::Yes);
+        if (order == "host-first") {
+            m.host->game().command5Click();
+            QTRY_COMPARE(m.c().Label1, texts::peerPlaced);
+            m.client->game().command5Click();
+        } else if (order == "client-first") {
+            m.client->game().command5Click();
+            QTRY_COMPARE(m.h().Label1, texts::peerPlaced);
+            m.host->game().command5Click();
+        } else {
+            m.host->game().command5Click();
+            m.client->game().command5Click();
+        }
+        QTRY_COMPARE(m.h().sPhase, texts::phaseGame);
+        QTRY_COMPARE(m.c().sPhase, texts::phaseGame);
+        QTRY_VERIFY(m.h().bMyTurn != m.c().bMyTurn);
+    }
+
+    // Plays one game to its end: `winnerIsHost` sinks the other fleet, the loser only
+    // misses. Waits until both sides have asked the rematch question.
+    void playGame(Match &m, bool winnerIsHost)
+    {
+        Game &winner = winnerIsHost ? m.host->game() : m.client->game();
+        Game &loser = winnerIsHost ? m.client->game() : m.host->game();
+        ScriptedDialogs &wd = winnerIsHost ? m.hostDialogs : m.clientDialogs;
+        ScriptedDialogs &ld = winnerIsHost ? m.clientDialogs : m.hostDialogs;
+        const int wBoxes = wd.shown().size();
+        const int lBoxes = ld.shown().size();
+        QList<int> misses = waterCells();
+        for (int k = 0; k < fleet.size(); ++k) {
+            if (!winner.model().bMyTurn) {
+                QTRY_VERIFY(loser.model().bMyTurn);
+                const int cell = misses.takeFirst();
+                loser.command3Click(cell);
+                QTRY_COMPARE(loser.model().Command3[cell].mark, marks::miss);
+            }
+            QTRY_VERIFY(winner.model().bMyTurn);
+            winner.command3Click(fleet[k]);
+            if (k < fleet.size() - 1)
+                QTRY_COMPARE(winner.model().Command3[fleet[k]].mark, marks::hit);
+        }
+        // A side that answers No ends, and the other may show its disconnect box next.
+        QTRY_VERIFY(ld.shown().size() >= lBoxes + 2);
+        QTRY_VERIFY(wd.shown().size() >= wBoxes + 2);
+        QCOMPARE(wd.shown()[wBoxes].text, texts::won);
+        QCOMPARE(wd.shown()[wBoxes + 1].text, texts::again);
+        QCOMPARE(ld.shown()[lBoxes].text, texts::lost);
+        QCOMPARE(ld.shown()[lBoxes + 1].text, texts::again);
+    }
+
+private slots:
+    void wholeMatchWithRematch()
+    {
+        Match m{0.9f, 0.1f};
+        connectBoth(m);
+        confirmBoth(m, "host-first");
+        QVERIFY(m.h().bMyTurn);
+        m.hostDialogs.answer(Answer::Yes);
+        m.clientDialogs.answer(Answer::Yes);
+        playGame(m, true);
+        QVERIFY(!m.hostExit.ended());
+        QVERIFY(!m.clientExit.ended());
+
+        // Second game, same connection, same fleets; the client fires first this time.
+        confirmBoth(m, "client-first");
+        QCOMPARE(m.random.draws, 2);
+        QVERIFY(m.c().bMyTurn);
+        m.clientDialogs.answer(Answer::No);
+        m.hostDialogs.answer(Answer::Yes);
+        playGame(m, false);
+
+        // The client said No: it ends, and the host sees its opponent leave.
+        QTRY_VERIFY(m.clientExit.ended());
+        QTRY_VERIFY(m.hostExit.ended());
+        QCOMPARE(m.hostDialogs.texts().last(), hosttexts::opponentLeft);
+        QCOMPARE(m.hostDialogs.shown().last().title, QString());
+    }
+
+    void confirmationOrders_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::newRow("host first") << "host-first";
+        QTest::newRow("client first") << "client-first";
+        QTest::newRow("both at once") << "crossing";
+    }
+    void confirmationOrders()
+    {
+        QFETCH(QString, order);
+        Match m{0.3f};
+        connectBoth(m);
+        // A raw peer can't be inserted between the two, so count what the client sees
+        // through its own game: exactly one first-shot message makes its turn.
+        confirmBoth(m, order);
+        QCOMPARE(m.random.draws, 1);
+        QTRY_VERIFY(m.c().bMyTurn);
+        QCOMPARE(m.c().Label1, texts::yourTurn);
+        QCOMPARE(m.h().Label1, texts::theirTurn);
+    }
+
+    void aSecondCallerWhileConnectedGetsNothing()
+    {
+        Match m{0.9f};
+        connectBoth(m);
+        QTcpSocket caller;
+        caller.connectToHost(QHostAddress::LocalHost, m.host->port());
+        QVERIFY(caller.waitForConnected(2000));
+        QTRY_COMPARE(caller.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(caller.readAll(), QByteArray());
+        QVERIFY(m.h().bConnected);
+        QVERIFY(!m.hostExit.ended());
+    }
+
+    void aCallerAfterTheListenerRestartIsTurnedAway()
+    {
+        Match m{0.9f};
+        connectBoth(m);
+        m.host->sckListen_Close();
+        QTRY_VERIFY(!m.h().command5Visible);
+        QVERIFY(!m.h().bConnected);
+        QTcpSocket caller;
+        caller.connectToHost(QHostAddress::LocalHost, m.host->port());
+        QVERIFY(caller.waitForConnected(2000));
+        QByteArray received;
+        QTRY_VERIFY((received += caller.readAll(), caller.state() == QAbstractSocket::UnconnectedState));
+        received += caller.readAll();
+        QCOMPARE(received, wire::busy());
+        // The opponent is still there and the game goes on.
+        Link::placeFleet(m.client->game());
+        m.clientDialogs.answer(Answer::Yes);
+        m.client->game().command5Click();
+        QTRY_COMPARE(m.h().Label1, texts::peerPlaced);
+    }
+
+    void theOpponentLeaving_data()
+    {
+        QTest::addColumn<bool>("duringPlay");
+        QTest::addColumn<bool>("hostLeaves");
+        QTest::newRow("client leaves during placement") << false << false;
+        QTest::newRow("client leaves during play") << true << false;
+        QTest::newRow("host leaves during placement") << false << true;
+        QTest::newRow("host leaves during play") << true << true;
+    }
+    void theOpponentLeaving()
+    {
+        QFETCH(bool, duringPlay);
+        QFETCH(bool, hostLeaves);
+        Match m{0.9f};
+        connectBoth(m);
+        if (duringPlay) {
+            confirmBoth(m, "crossing");
+            m.host->game().command3Click(0);
+            QTRY_COMPARE(m.host->game().model().Command3[0].mark, marks::hit);
+        }
+        if (hostLeaves) {
+            m.host->sckTrans[0].Close();
+            QTRY_VERIFY(m.clientExit.ended());
+            QCOMPARE(m.clientDialogs.texts().last(), clienttexts::disconnected);
+            QCOMPARE(m.clientDialogs.shown().last().title, clienttexts::disconnectedTitle);
+            QCOMPARE(m.c().command2Caption, clienttexts::reconnectCaption);
+            QCOMPARE(m.client->Winsock1.State(), int(Winsock::sckClosed));
+        } else {
+            m.client->Winsock1.Close();
+            QTRY_VERIFY(m.hostExit.ended());
+            QCOMPARE(m.hostDialogs.texts().last(), hosttexts::opponentLeft);
+        }
+    }
+
+    void theClientFailsAtOnceOnAnEmptyAddress()
+    {
+        Match m{};
+        QVERIFY(m.host->startUp());
+        m.clientDialogs.type(QString());
+        QVERIFY(!m.startClient(std::nullopt));
+        QCOMPARE(m.clientDialogs.shown().size(), 2);
+        QCOMPARE(m.clientDialogs.shown()[0].text, clienttexts::askAddress);
+        QCOMPARE(m.clientDialogs.shown()[0].title, clienttexts::askAddressTitle);
+        QCOMPARE(m.clientDialogs.shown()[1].text, clienttexts::connectFailed);
+        QCOMPARE(m.clientDialogs.shown()[1].title, clienttexts::connectFailedTitle);
+        QVERIFY(m.clientExit.ended());
+        QVERIFY(m.clientExit.status != 0);
+        QVERIFY(m.c().sHostIp.isEmpty());
+    }
+
+    void aLaterFailureShowsNothingAndReconnectWorks()
+    {
+        ScriptedRandom random;
+        ScriptedDialogs clientDialogs, hostDialogs;
+        RecordingExit clientExit, hostExit;
+        const quint16 port = freePort();
+        Client client(port, clientDialogs, clientExit);
+        clientDialogs.type(QStringLiteral("127.0.0.1"));
+        QVERIFY(client.startUp());
+        QCOMPARE(client.game().model().sHostIp, QStringLiteral("127.0.0.1"));
+        QVERIFY(client.game().model().frame6Visible);
+        QTRY_COMPARE(client.Winsock1.State(), int(Winsock::sckClosed));
+        QCOMPARE(clientDialogs.shown().size(), 1); // the address box only
+        QVERIFY(!clientExit.ended());
+
+        Host host(port, hostDialogs, hostExit, random);
+        QVERIFY(host.startUp());
+        QTest::mouseClick(client.window().Command2(), Qt::LeftButton);
+        QTRY_VERIFY(client.game().model().bConnected);
+        QVERIFY(host.game().model().bConnected);
+        QVERIFY(!client.game().model().command2Visible);
+    }
+
+    void aHostThatCannotListenSaysWhyAndEnds()
+    {
+        QTcpServer squatter;
+        QVERIFY(squatter.listen(QHostAddress::Any, 0));
+        ScriptedRandom random;
+        ScriptedDialogs dialogs;
+        RecordingExit exit;
+        Host host(squatter.serverPort(), dialogs, exit, random);
+        QVERIFY(!host.startUp());
+        QCOMPARE(dialogs.shown().size(), 1);
+        QVERIFY(dialogs.shown()[0].text.startsWith(
+            QStringLiteral("ポート%1での接続待ちに失敗しました。").arg(squatter.serverPort())));
+        QVERIFY(exit.ended());
+        QCOMPARE(exit.status(), 1);
+    }
+
+    void aMalformedShotIsDroppedAndTheGameGoesOn()
+    {
+        Match m{0.1f}; // the client fires first
+        connectBoth(m);
+        confirmBoth(m, "crossing");
+        QTRY_VERIFY(m.c().bMyTurn);
+        // The host receives junk on its game socket from a misbehaving client.
+        m.client->Winsock1.SendData("264");
+        m.client->Winsock1.SendData("2abc");
+        m.client->game().command3Click(4);
+        QTRY_COMPARE(m.c().Command3[4].mark, marks::hit);
+        QCOMPARE(m.h().Command1[4].mark, marks::hit);
+        QVERIFY(!m.hostExit.ended());
+        int marked = 0;
+        for (const OwnCell &cell : m.h().Command1)
+            marked += cell.mark.isEmpty() ? 0 : 1;
+        QCOMPARE(marked, 1);
+    }
+};
+
+QTEST_MAIN(TestHostClient)
+#include "tst_hostclient.moc"
