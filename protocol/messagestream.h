@@ -14,9 +14,16 @@ public:
     // Bytes held back because they are a strict prefix of a known message.
     QByteArray pending() const { return m_pending; }
 
+    // Bytes thrown away by the stream itself: texts that match no message and run
+    // longer than maxOtherText.
+    qint64 dropped() const { return m_dropped; }
+
     // The most that is ever held back: the longest message text.
     static constexpr int maxPending = 9;
+    // The longest text that matches no message and is still handed on.
+    static constexpr int maxOtherText = 64;
 
 private:
     QByteArray m_pending;
+    qint64 m_dropped = 0;
 };
