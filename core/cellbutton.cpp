@@ -19,6 +19,20 @@ void CellButton::setColor(const QColor &color)
     update();
 }
 
+bool CellButton::event(QEvent *event)
+{
+    // The style asks for hover events on buttons and repaints on each; a cell has no
+    // hover look, and the pointer sweeps over the board all the time during placement.
+    switch (event->type()) {
+    case QEvent::HoverEnter:
+    case QEvent::HoverLeave:
+    case QEvent::HoverMove:
+        return true;
+    default:
+        return QAbstractButton::event(event);
+    }
+}
+
 void CellButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -41,15 +55,16 @@ void CellButton::paintEvent(QPaintEvent *)
 
     if (text().isEmpty())
         return;
-    // A disabled caption is drawn embossed, as the system draws a disabled button's
-    // text, so that a mark stays readable on every cell colour.
+    // A disabled caption is drawn embossed in the classic grey, as the system draws a
+    // disabled button's text: the marks of fired-at cells stay readable on every cell
+    // colour, where the style's lighter disabled grey all but vanishes on white.
     if (isEnabled()) {
         p.setPen(pal.color(QPalette::Active, QPalette::ButtonText));
         p.drawText(r, Qt::AlignCenter, text());
     } else {
         p.setPen(pal.color(QPalette::Light));
         p.drawText(r.translated(1, 1), Qt::AlignCenter, text());
-        p.setPen(pal.color(QPalette::Dark));
+        p.setPen(QColor(0x80, 0x80, 0x80));
         p.drawText(r, Qt::AlignCenter, text());
     }
 }

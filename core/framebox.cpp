@@ -34,8 +34,9 @@ void FrameBox::paintEvent(QPaintEvent *)
 
 void FrameBox::mouseMoveEvent(QMouseEvent *event)
 {
-    // Events a child does not take (a disabled cell delivers none) travel on to the
-    // frame; they happened over that child, not over the frame.
+    // A move that a child passes on (one that ignores it, or a disabled widget that is
+    // not a button) reaches the frame too; it happened over that child, not over the
+    // frame itself.
     if (childAt(event->position().toPoint()) == nullptr)
         emit mouseMovedOverSelf();
     event->accept();

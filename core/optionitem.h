@@ -1,6 +1,9 @@
 // One item of an option-button selector. The game model decides which items are on
 // (the ship selector may have none on), so a click does not change the item's state by
 // itself: it only reports the click, and the window sets the state from the model.
+//
+// The orientation items are narrower than the style's circle with its caption; such an
+// item shows only the circle, shrunk to fit, so that it is never cut off.
 #pragma once
 
 #include <QRadioButton>
@@ -13,4 +16,9 @@ public:
 
 protected:
     void nextCheckState() override {}
+    void paintEvent(QPaintEvent *event) override;
+    bool hitButton(const QPoint &pos) const override;
+
+private:
+    bool circleOnly() const;
 };
