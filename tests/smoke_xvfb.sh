@@ -4,8 +4,10 @@
 # windows by their titles, checks their places and sizes, closes the greeting box and
 # saves a screenshot of each window to <build>/screenshots/. Both windows place
 # themselves at the top left, so the client's is moved beside the host's before the
-# pictures are taken. Exits 77 (skipped) when the programs are not installed, a tool is
-# missing, or port 1020 is taken.
+# pictures are taken. Where it can, the test runs in a network namespace of its own, so
+# that its host has port 1020 to itself whatever else runs on the machine. Exits 77
+# (skipped) when the programs are not installed, a tool is missing, or port 1020 is
+# taken.
 #
 # Usage: smoke_xvfb.sh <build dir>
 set -u
@@ -16,10 +18,16 @@ trelvin=$build/dist/Velk/trelvin
 shots=$build/screenshots
 timeout_s=20
 
+if [ -z "${KELVARO_SMOKE_NETNS:-}" ] && command -v unshare >/dev/null && command -v ip >/dev/null &&
+    unshare -rn true 2>/dev/null; then
+    export KELVARO_SMOKE_NETNS=1
+    exec unshare -rn bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$build"
+fi
+
 skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*"; failed=1; }
 
-for tool in Xvfb xdotool import identify ss; do
+for tool in Xvfb xdotool import identify convert ss; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 [ -x "$morsk" ] || skip "$morsk does not exist (build and install the host program first)"
