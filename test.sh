@@ -19,10 +19,24 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-build=${KELVARO_BUILD:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-      -DCMAKE_INSTALL_PREFIX="$PWD/$build/dist" >/dev/null
-cmake --build "$build"
-cmake --install "$build" >/dev/null
-cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2 "$@"
+top=$PWD
+export QT_QPA_PLATFORM=offscreen
+
+# The main build: every test, the Xvfb and fuzz ones included.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_INSTALL_PREFIX="$top/build/dist" >/dev/null
+cmake --build build
+cmake --install build >/dev/null
+(cd build && ctest --output-on-failure -j2 "$@")
+
+# The same unit, match and fault tests once more with AddressSanitizer and
+# UndefinedBehaviorSanitizer; any report fails the test that caused it.
+if [ "${KELVARO_SKIP_SANITIZERS:-0}" != 1 ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVARO_SANITIZE=ON \
+        -DCMAKE_INSTALL_PREFIX="$top/build-asan/dist" >/dev/null
+  cmake --build build-asan
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+  export LSAN_OPTIONS=suppressions=$top/tests/lsan.supp:print_suppressions=0
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  (cd build-asan && ctest --output-on-failure -j2 -L unit "$@")
+fi
