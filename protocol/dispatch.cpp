@@ -1,6 +1,7 @@
 // Dispatch of one received text: its first byte selects the type, then the whole text
 // is compared byte for byte with the messages of that type. Texts that match nothing
-// change nothing, whatever they hold; only a type-3 text always acts, as a miss.
+// change nothing, whatever they hold, except in type 3, where every text other than
+// "3a" counts as a miss.
 #include "protocol/dispatch.h"
 
 #include "protocol/messages.h"
