@@ -7,7 +7,7 @@ cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-base-dev-tools
           qt6-qpa-plugins libgl-dev fonts-ipafont-gothic xvfb xauth xdotool imagemagick
-          x11-utils libcap2-bin)
+          x11-utils libcap2-bin iproute2 util-linux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

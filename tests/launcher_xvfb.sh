@@ -6,6 +6,13 @@
 # Usage: launcher_xvfb.sh DIST_DIR SCREENSHOT_DIR
 set -u
 dist=$1
+# A network namespace of its own, where it can have one, so that port 1020 is free for
+# its host whatever else runs on this machine.
+if [ -z "${KELVARO_TEST_NETNS:-}" ] && command -v unshare >/dev/null && command -v ip >/dev/null &&
+    unshare -rn true 2>/dev/null; then
+  export KELVARO_TEST_NETNS=1
+  exec unshare -rn bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+fi
 shots=$2
 
 [ -x "$dist/Kelvaro" ] || { echo "FAIL: $dist/Kelvaro is missing: run cmake --install first"; exit 1; }
