@@ -7,7 +7,7 @@
 
 Client::Client(quint16 port, Dialogs &dialogs, ProgramExit &exit, std::optional<QString> address,
                QObject *parent)
-    : QObject(parent), m_dialogs(dialogs), m_exit(exit), m_port(port),
+    : QObject(parent), m_dialogs(dialogs), m_port(port),
       m_address(std::move(address)), m_game(GameModel::Program::Client, *this, dialogs, exit, nullptr),
       m_window(std::make_unique<Form1>(m_game))
 {
@@ -43,6 +43,7 @@ void Client::SetuzokuSuru()
         Winsock1.setRemoteHost(m_game.model().sHostIp);
         Winsock1.setRemotePort(m_port);
         Winsock1.Connect();
+        m_stream = MessageStream(); // a new connection starts a new stream
     } catch (const WinsockError &) {
         m_dialogs.MsgBox(clienttexts::connectFailed, Dialogs::Buttons::Ok,
                          clienttexts::connectFailedTitle);

@@ -45,7 +45,6 @@ private:
     void Winsock1_Close();
 
     Dialogs &m_dialogs;
-    ProgramExit &m_exit;
     quint16 m_port;
     std::optional<QString> m_address;
     Game m_game;

@@ -8,7 +8,7 @@
 
 Host::Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &random,
            QObject *parent)
-    : QObject(parent), m_dialogs(dialogs), m_exit(exit), m_port(port),
+    : QObject(parent), m_dialogs(dialogs), m_port(port),
       m_game(GameModel::Program::Host, *this, dialogs, exit, &random),
       m_window(std::make_unique<Form1>(m_game))
 {
@@ -32,6 +32,11 @@ bool Host::startUp()
     m.notify();
 
     sckListen.setLocalPort(m_port);
+    return listen();
+}
+
+bool Host::listen()
+{
     try {
         sckListen.Listen();
     } catch (const WinsockError &e) {
@@ -52,6 +57,7 @@ void Host::sckListen_ConnectionRequest(qintptr requestID)
     for (int i = 0; i < int(sckTrans.size()); ++i) {
         if (sckTrans[i].State() == Winsock::sckClosed) {
             sckTrans[i].Accept(requestID);
+            m_streams[i] = MessageStream(); // a new connection starts a new stream
             // Counted as connected from the accept on, so that a further caller is
             // ignored even before the greeting step has run.
             m_game.model().bConnected = true;
@@ -86,12 +92,7 @@ void Host::sckListen_Close()
         m_game.model().command5Visible = false;
         sckListen.setLocalPort(0);
         sckListen.setLocalPort(m_port);
-        try {
-            sckListen.Listen();
-        } catch (const WinsockError &e) {
-            m_dialogs.MsgBox(hosttexts::listenFailed(m_port, QString::fromLocal8Bit(e.what())));
-            m_game.endProgram(1);
-        }
+        listen();
     });
 }
 

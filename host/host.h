@@ -51,9 +51,9 @@ private:
     void sckTrans_DataArrival(int index);
     void sckTrans_Close(int index);
     void greet(int index);
+    bool listen();
 
     Dialogs &m_dialogs;
-    ProgramExit &m_exit;
     quint16 m_port;
     Game m_game;
     std::array<MessageStream, 1> m_streams;
