@@ -1,0 +1,211 @@
+// The platform layer's own promises: the random generator's fixed sequence, Qt's boxes
+// with Japanese buttons and no icon, and an end of the program after which nothing
+// else runs.
+#include "platform/programexit.h"
+#include "platform/qtdialogs.h"
+#include "platform/random.h"
+#include "platform/twips.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <cstdlib>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Runs `inspect` on the modal box as soon as it is open.
+void whenBoxOpens(std::function<void(QWidget *)> inspect)
+{
+    QTimer::singleShot(0, qApp, [inspect] {
+        QWidget *box = QApplication::activeModalWidget();
+        QVERIFY(box);
+        inspect(box);
+    });
+}
+
+QStringList buttonTexts(QWidget *box)
+{
+    QStringList out;
+    for (QAbstractButton *b : box->findChildren<QAbstractButton *>())
+        if (b->isVisible())
+            out << b->text();
+    out.sort();
+    return out;
+}
+
+QAbstractButton *buttonNamed(QWidget *box, const QString &text)
+{
+    for (QAbstractButton *b : box->findChildren<QAbstractButton *>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+} // namespace
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QApplication::setApplicationName(QStringLiteral("morsk")); }
+
+    void randomStartsWhereEveryRunStarts()
+    {
+        // The classic generator's first draws from its starting state.
+        LcgRandom r;
+        QCOMPARE(r.Rnd(), 11837123.0f / 16777216.0f); // 0.7055475
+        QCOMPARE(r.Rnd(), 8949370.0f / 16777216.0f);  // 0.5334240
+        QCOMPARE(r.Rnd(), 9722709.0f / 16777216.0f);  // 0.5795186
+    }
+
+    void randomIsTheSameSequenceEveryTimeAndStaysInRange()
+    {
+        LcgRandom a, b;
+        int below = 0;
+        for (int i = 0; i < 100000; ++i) {
+            const float x = a.Rnd();
+            QCOMPARE(b.Rnd(), x);
+            QVERIFY(x >= 0.0f && x < 1.0f);
+            below += x < 0.5f ? 1 : 0;
+        }
+        // Both first shooters come up about as often.
+        QVERIFY2(below > 49000 && below < 51000, qPrintable(QString::number(below)));
+    }
+
+    void twipsMapToWholePixels_data()
+    {
+        QTest::addColumn<int>("twips");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("client window width") << 15360 << 1024;
+        QTest::newRow("client window height") << 11520 << 768;
+        QTest::newRow("host window height") << 12000 << 800;
+        QTest::newRow("grid cell") << 285 << 19;
+        QTest::newRow("grid origin") << 720 << 48;
+        QTest::newRow("one twip rounds to nothing") << 1 << 0;
+        QTest::newRow("eight twips round up") << 8 << 1;
+    }
+    void twipsMapToWholePixels()
+    {
+        QFETCH(int, twips);
+        QFETCH(int, pixels);
+        QCOMPARE(twips::toPixels(twips), pixels);
+    }
+
+    void okBoxHasOneJapaneseButtonNoIconAndTheDefaultTitle()
+    {
+        QtDialogs dialogs;
+        bool seen = false;
+        whenBoxOpens([&](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QCOMPARE(box->windowTitle(), QStringLiteral("morsk"));
+            QCOMPARE(buttonTexts(box), QStringList{QStringLiteral("OK")});
+            // CR LF shows as one line break.
+            QCOMPARE(box->text(), QStringLiteral("一行目\n二行目"));
+            seen = true;
+            buttonNamed(box, QStringLiteral("OK"))->click();
+        });
+        QCOMPARE(dialogs.MsgBox(QStringLiteral("一行目\r\n二行目")), Dialogs::Answer::Ok);
+        QVERIFY(seen);
+    }
+
+    void yesNoBoxAnswersWhatWasClicked_data()
+    {
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("はい is Yes") << QStringLiteral("はい") << int(Dialogs::Answer::Yes);
+        QTest::newRow("いいえ is No") << QStringLiteral("いいえ") << int(Dialogs::Answer::No);
+        QTest::newRow("Esc is No") << QString() << int(Dialogs::Answer::No);
+    }
+    void yesNoBoxAnswersWhatWasClicked()
+    {
+        QFETCH(QString, click);
+        QFETCH(int, answer);
+        QtDialogs dialogs;
+        whenBoxOpens([&](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            QCOMPARE(box->icon(), QMessageBox::NoIcon);
+            QCOMPARE(box->windowTitle(), QStringLiteral("アゲイン？"));
+            QCOMPARE(buttonTexts(box), (QStringList{QStringLiteral("いいえ"), QStringLiteral("はい")}));
+            if (click.isEmpty())
+                QTest::keyClick(box, Qt::Key_Escape);
+            else
+                buttonNamed(box, click)->click();
+        });
+        QCOMPARE(int(dialogs.MsgBox(QStringLiteral("もう一度?"), Dialogs::Buttons::YesNo,
+                                    QStringLiteral("アゲイン？"))),
+                 answer);
+    }
+
+    void inputBoxReturnsTheTextOrNothingOnCancel_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("typed and OK") << false << QStringLiteral("127.0.0.1");
+        QTest::newRow("typed and キャンセル") << true << QString();
+    }
+    void inputBoxReturnsTheTextOrNothingOnCancel()
+    {
+        QFETCH(bool, cancel);
+        QFETCH(QString, expected);
+        QtDialogs dialogs;
+        whenBoxOpens([&](QWidget *w) {
+            auto *dialog = qobject_cast<QInputDialog *>(w);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("接続"));
+            QCOMPARE(dialog->labelText(), QStringLiteral("接続先のIPアドレスを入力してください。"));
+            QCOMPARE(buttonTexts(dialog), (QStringList{QStringLiteral("OK"), QStringLiteral("キャンセル")}));
+            QLineEdit *edit = dialog->findChild<QLineEdit *>();
+            QVERIFY(edit);
+            QVERIFY(edit->text().isEmpty());
+            QTest::keyClicks(edit, QStringLiteral("127.0.0.1"));
+            buttonNamed(dialog, cancel ? QStringLiteral("キャンセル") : QStringLiteral("OK"))->click();
+        });
+        const QString got = dialogs.InputBox(QStringLiteral("接続先のIPアドレスを入力してください。"),
+                                             QStringLiteral("接続"));
+        QCOMPARE(got, expected);
+    }
+
+    void endingRunsNothingAfterIt()
+    {
+        // In a child process: End() must not come back, must not run exit handlers
+        // (no further step of the program), and must pass the status on.
+        int pipefd[2];
+        QCOMPARE(::pipe(pipefd), 0);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            ::close(pipefd[0]);
+            static int fd = pipefd[1];
+            std::atexit([] { (void)!::write(fd, "atexit", 6); });
+            ImmediateExit().End(3);
+            (void)!::write(fd, "returned", 8);
+            std::_Exit(99);
+        }
+        ::close(pipefd[1]);
+        char buffer[32] = {};
+        const ssize_t n = ::read(pipefd[0], buffer, sizeof buffer);
+        ::close(pipefd[0]);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QCOMPARE(n, ssize_t(0));
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 3);
+    }
+};
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
