@@ -221,15 +221,50 @@ void Winsock::attach(QTcpSocket *socket)
         m_established = true;
         m_remoteIp = dotted(socket->peerAddress());
     });
-    connect(socket, &QTcpSocket::readyRead, this,
-            [this, socket] { emit DataArrival(socket->bytesAvailable()); });
-    connect(socket, &QTcpSocket::disconnected, this, &Winsock::onPeerGone);
+    // DataArrival and Close reach the program from the event loop, never from inside
+    // QTcpSocket's own signals: a handler that opens a box would otherwise sit inside
+    // readyRead, and Qt does not emit readyRead again while one is running, so what
+    // arrives during the box would lie unnoticed in the buffer. Both go through the
+    // same queue, so a close is never seen before the data that came ahead of it.
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { later(socket, &Winsock::deliverArrival); });
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { later(socket, &Winsock::onPeerGone); });
     // A reset can end the connection with only an error; a failed attempt also reports
     // one, but it was never established and so raises nothing.
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
         if (socket->state() == QAbstractSocket::UnconnectedState)
-            onPeerGone();
+            later(socket, &Winsock::onPeerGone);
     });
+}
+
+void Winsock::later(QTcpSocket *socket, void (Winsock::*event)())
+{
+    if (event == &Winsock::deliverArrival) {
+        if (m_arrivalQueued)
+            return;
+        m_arrivalQueued = true;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket, event] {
+            if (event == &Winsock::deliverArrival) {
+                // Whatever the current connection holds is news, whichever socket
+                // announced it.
+                m_arrivalQueued = false;
+                if (m_socket)
+                    deliverArrival();
+            } else if (m_socket == socket) {
+                // A close of a connection that has been replaced since is stale.
+                (this->*event)();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void Winsock::deliverArrival()
+{
+    const qint64 available = m_socket->bytesAvailable();
+    if (available > 0)
+        emit DataArrival(available);
 }
 
 // Lets the current socket finish on its own: what is queued still leaves, then it

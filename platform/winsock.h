@@ -84,6 +84,8 @@ signals:
 
 private:
     void attach(QTcpSocket *socket);
+    void later(QTcpSocket *socket, void (Winsock::*event)());
+    void deliverArrival();
     void retire();
     void onIncoming(qintptr descriptor);
     void onPeerGone();
@@ -94,6 +96,7 @@ private:
     QString m_remoteIp;             // kept after the connection ends, as the control did
     QTcpSocket *m_socket = nullptr; // owned through Qt parent (this)
     QTcpServer *m_server = nullptr; // owned through Qt parent (this)
+    bool m_arrivalQueued = false;   // a DataArrival is on its way through the event loop
     bool m_established = false;     // the current socket has been connected
     bool m_peerClosed = false;      // ... and the other side or the network ended it
     friend class WinsockServer;

@@ -11,6 +11,7 @@
 #include "protocol/messages.h"
 
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
@@ -179,6 +180,41 @@ private slots:
         QTRY_VERIFY(m.hostExit.ended());
         QCOMPARE(m.hostDialogs.texts().last(), hosttexts::opponentLeft);
         QCOMPARE(m.hostDialogs.shown().last().title, QString());
+    }
+
+    // The client confirms its next fleet while the host's player still looks at the
+    // rematch question: the notice arrives on the socket then, but is handled only
+    // after the host's handler has ended.
+    void aNoticeDuringTheRematchQuestionWaitsForIt()
+    {
+        Match m{0.9f, 0.9f};
+        connectBoth(m);
+        confirmBoth(m, "crossing");
+        m.hostDialogs.answer(Answer::Yes);
+        m.clientDialogs.answer({Answer::Yes, Answer::Yes}); // rematch, next confirmation
+        QSignalSpy arrivals(&m.host->sckTrans[0], &Winsock::DataArrival);
+        bool checked = false;
+        m.hostDialogs.onShow([&](const ScriptedDialogs::Shown &s) {
+            if (s.text != texts::again || checked)
+                return;
+            QTRY_VERIFY(m.c().command5Visible); // the client has said Yes
+            arrivals.clear();
+            m.client->game().command5Click();
+            QVERIFY(arrivals.wait(2000));
+            QVERIFY(m.h().Label1 != texts::peerPlaced);
+            QVERIFY(!m.h().bPeerReady);
+            checked = true;
+        });
+        playGame(m, true);
+        QVERIFY(checked);
+        QTRY_COMPARE(m.h().Label1, texts::peerPlaced);
+        QVERIFY(m.h().bPeerReady);
+        QCOMPARE(m.h().sPhase, texts::phaseGame);
+        m.hostDialogs.answer(Answer::Yes);
+        m.host->game().command5Click();
+        QTRY_VERIFY(m.c().bMyTurn != m.h().bMyTurn);
+        QCOMPARE(m.random.draws, 2);
+        QVERIFY(m.h().bMyTurn);
     }
 
     void confirmationOrders_data()

@@ -6,7 +6,9 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QEventLoop>
 #include <QTcpServer>
+#include <QTimer>
 #include <QTcpSocket>
 #include <QTest>
 #include <memory>
@@ -64,6 +66,8 @@ private slots:
     void listenerCanListenAgainAfterClose();
     void connectUsesGivenLocalPort();
     void turnAwaySequenceDeliversBusyThenClose();
+    void dataDuringAHandlersBoxIsAnnounced();
+    void closeComesAfterTheDataAheadOfIt();
 
 private:
     void listen();
@@ -506,6 +510,54 @@ void TestWinsock::turnAwaySequenceDeliversBusyThenClose()
     QCOMPARE(spare.State(), int(Winsock::sckClosed));
     QCOMPARE(firstClosed.count(), 0);
     QCOMPARE(m_client->State(), int(Winsock::sckConnected));
+}
+
+// A DataArrival handler that opens a modal box spins a nested event loop; bytes that
+// arrive meanwhile must be announced in it, or a message would lie unread until the
+// peer sends something else.
+void TestWinsock::dataDuringAHandlersBoxIsAnnounced()
+{
+    listen();
+    connectClient();
+    QByteArray seen;
+    int depth = 0;
+    bool nestedArrival = false;
+    connect(m_server.get(), &Winsock::DataArrival, this, [&] {
+        seen += m_server->GetData();
+        if (depth > 0) {
+            nestedArrival = true;
+            return;
+        }
+        ++depth;
+        QEventLoop box; // what QMessageBox::exec does
+        QTimer::singleShot(0, &box, [&] { m_client->SendData("4Make"); });
+        connect(m_server.get(), &Winsock::DataArrival, &box, &QEventLoop::quit, Qt::QueuedConnection);
+        QTimer::singleShot(5000, &box, &QEventLoop::quit);
+        box.exec();
+        --depth;
+    });
+    m_client->SendData("3a");
+    QTRY_VERIFY(nestedArrival);
+    QCOMPARE(seen, QByteArray("3a4Make"));
+}
+
+void TestWinsock::closeComesAfterTheDataAheadOfIt()
+{
+    listen();
+    connectClient();
+    QByteArray seen;
+    QByteArray atClose;
+    bool closed = false;
+    connect(m_server.get(), &Winsock::DataArrival, this, [&] { seen += m_server->GetData(); });
+    connect(m_server.get(), &Winsock::Closed, this, [&] {
+        atClose = seen;
+        closed = true;
+    });
+    m_client->SendData("1k");
+    m_client->SendData("263");
+    m_client->Close();
+    QTRY_VERIFY(closed);
+    QCOMPARE(atClose, QByteArray("1k263"));
 }
 
 QTEST_GUILESS_MAIN(TestWinsock)
