@@ -1,0 +1,319 @@
+// What the fault tests share: one real game program (the host or the client, with its
+// real window and its real socket on 127.0.0.1) facing a raw peer that the test plays
+// by hand, byte for byte, so that it can stop, leave, flood or talk nonsense at any
+// point of a match. Header only, included by the tst_faults*.cpp files.
+#pragma once
+
+#include "support/testpeers.h"
+
+#include "client/client.h"
+#include "client/clienttexts.h"
+#include "core/texts.h"
+#include "host/host.h"
+#include "host/hosttexts.h"
+#include "protocol/messages.h"
+
+#include <QAbstractEventDispatcher>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+namespace faults {
+
+// Ends "the program" the way the process's end would: its connections close. It also
+// times how long the program took from the answer of its disconnect box to its end.
+class ClosingExit : public ProgramExit
+{
+public:
+    void End(int status) override
+    {
+        ++calls;
+        this->status = status;
+        if (boxAnswered.isValid())
+            msFromAnswerToEnd = boxAnswered.elapsed();
+        if (onEnd)
+            onEnd();
+    }
+    bool ended() const { return calls > 0; }
+    int calls = 0;
+    int status = -1;
+    QElapsedTimer boxAnswered;
+    qint64 msFromAnswerToEnd = -1;
+    std::function<void()> onEnd;
+};
+
+// Runs the event loop until `done` holds or `ms` have passed, and says whether it holds.
+// The condition is looked at each time the loop has run out of work and is about to
+// wait, so a chain of socket hops settles without sleeping between checks.
+inline bool waitUntil(const std::function<bool()> &done, int ms = 2000)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     &loop, [&] {
+                         if (done())
+                             loop.quit();
+                     });
+    deadline.start(ms);
+    loop.exec();
+    return done();
+}
+
+// The test's end of the connection: sends exactly the bytes it is given and keeps
+// everything that arrives, in order, without reading any meaning into it.
+class RawPeer
+{
+public:
+    void adopt(QTcpSocket *socket)
+    {
+        socket->setParent(nullptr); // a server's socket would otherwise die with it
+        m_socket.reset(socket);
+        // Small messages back to back would otherwise wait for delayed ACKs (Nagle on
+        // either side): the test would spend 40 ms a message on loopback doing nothing.
+        const auto quick = [this] {
+            const int on = 1;
+            ::setsockopt(int(m_socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+        };
+        QObject::connect(socket, &QTcpSocket::connected, socket, [this, quick] {
+            m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            quick();
+        });
+        if (socket->state() == QAbstractSocket::ConnectedState) {
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            quick();
+        }
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, quick] {
+            inbox += m_socket->readAll();
+            quick();
+        });
+    }
+    QTcpSocket *socket() const { return m_socket.get(); }
+    bool connected() const
+    {
+        return m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+    }
+
+    void send(const QByteArray &bytes)
+    {
+        m_socket->write(bytes);
+        m_socket->flush();
+    }
+    // Waits for `bytes` to be the next thing received and takes them off the inbox.
+    bool expect(const QByteArray &bytes, int ms = 2000)
+    {
+        waitUntil([&] { return inbox.size() >= bytes.size() || !connected(); }, ms);
+        if (!inbox.startsWith(bytes))
+            return false;
+        inbox.remove(0, bytes.size());
+        return true;
+    }
+    // Closes the connection: an orderly close (FIN), or with `reset` an abortive one
+    // (RST, as when the peer's machine or process dies with data unread).
+    void leave(bool reset = false)
+    {
+        if (!m_socket)
+            return;
+        if (reset) {
+            const linger abortive{1, 0};
+            ::setsockopt(int(m_socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &abortive,
+                         sizeof abortive);
+        }
+        m_socket->abort();
+        left = true;
+    }
+
+    QByteArray inbox;
+    bool left = false;
+
+private:
+    std::unique_ptr<QTcpSocket> m_socket;
+};
+
+inline const QList<int> &fleet()
+{
+    static const QList<int> cells = Link::fleetCells();
+    return cells;
+}
+
+inline QList<int> waterCells()
+{
+    QList<int> out;
+    for (int i = 0; i < 64; ++i)
+        if (!fleet().contains(i))
+            out << i;
+    return out;
+}
+
+// One real program and the raw peer that faces it.
+class Survivor
+{
+public:
+    virtual ~Survivor() = default;
+
+    virtual bool isHost() const = 0;
+    virtual Game &game() = 0;
+    GameModel &model() { return game().model(); }
+    // Starts the program and makes the TCP connection, the greeting not yet read.
+    virtual bool connectPeer() = 0;
+    // Makes the connection and leaves before any greeting: the host still has the
+    // request in its queue when the caller is gone; the client's host closes unheard.
+    virtual bool connectAndLeaveBeforeGreeting() = 0;
+    // The greeting: the program counts itself connected afterwards.
+    virtual bool greet() = 0;
+    // After the program's own confirmation, with the peer's already in: play starts,
+    // the first shooter as `survivorFirst` says.
+    virtual bool startPlay(bool survivorFirst) = 0;
+    // The program's socket has seen the peer's close.
+    virtual bool sawClose() = 0;
+    virtual QString disconnectText() const = 0;
+    virtual QString disconnectTitle() const = 0;
+    virtual quint16 listeningPort() const { return 0; }
+
+    // Places the standard fleet and confirms it (the Yes is scripted here).
+    void confirm()
+    {
+        Link::placeFleet(game());
+        dialogs.answer(Dialogs::Answer::Yes);
+        game().command5Click();
+    }
+    // The disconnect boxes shown so far.
+    int disconnectBoxes() const
+    {
+        int n = 0;
+        for (const ScriptedDialogs::Shown &s : dialogs.shown())
+            n += s.text == disconnectText() ? 1 : 0;
+        return n;
+    }
+
+    ScriptedDialogs dialogs;
+    ClosingExit exit;
+    RawPeer peer;
+};
+
+// The real host; the peer is a raw QTcpSocket acting as the client.
+class HostSide : public Survivor
+{
+public:
+    // The host's draws decide the first shooter: below 0.5 the client, else the host.
+    explicit HostSide(std::initializer_list<float> draws = {0.9f, 0.1f}) : random(draws)
+    {
+        host = std::make_unique<Host>(0, dialogs, exit, random);
+        exit.onEnd = [this] {
+            for (Winsock &s : host->sckTrans)
+                s.Close();
+            host->sckListen.Close();
+        };
+    }
+    bool isHost() const override { return true; }
+    Game &game() override { return host->game(); }
+    quint16 listeningPort() const override { return host->port(); }
+
+    bool connectPeer() override
+    {
+        if (!host->startUp() || host->port() == 0)
+            return false;
+        auto *socket = new QTcpSocket;
+        peer.adopt(socket);
+        socket->connectToHost(QHostAddress::LocalHost, host->port());
+        return waitUntil([&] { return peer.connected(); });
+    }
+    bool connectAndLeaveBeforeGreeting() override
+    {
+        if (!host->startUp())
+            return false;
+        auto *socket = new QTcpSocket;
+        peer.adopt(socket);
+        socket->connectToHost(QHostAddress::LocalHost, host->port());
+        // Blocking on purpose: the host's event loop must not run before the caller
+        // has gone again.
+        if (!socket->waitForConnected(2000))
+            return false;
+        peer.leave();
+        return true;
+    }
+    bool greet() override
+    {
+        return peer.expect(wire::hello()) && waitUntil([&] { return model().bConnected; });
+    }
+    bool startPlay(bool survivorFirst) override
+    {
+        return peer.expect(wire::placed() + (survivorFirst ? wire::meFirst() : wire::youFirst()));
+    }
+    bool sawClose() override { return host->sckTrans[0].State() != Winsock::sckConnected; }
+    QString disconnectText() const override { return hosttexts::opponentLeft; }
+    QString disconnectTitle() const override { return QString(); }
+
+    ScriptedRandom random;
+    std::unique_ptr<Host> host;
+};
+
+// The real client; the peer is a raw QTcpServer's socket acting as the host.
+class ClientSide : public Survivor
+{
+public:
+    ClientSide()
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        client = std::make_unique<Client>(server.serverPort(), dialogs, exit,
+                                          QStringLiteral("127.0.0.1"));
+        exit.onEnd = [this] { client->Winsock1.Close(); };
+    }
+    bool isHost() const override { return false; }
+    Game &game() override { return client->game(); }
+
+    bool connectPeer() override
+    {
+        if (!server.isListening() || !client->startUp())
+            return false;
+        if (!waitUntil([&] { return server.hasPendingConnections(); }))
+            return false;
+        peer.adopt(server.nextPendingConnection());
+        // The client's socket must have seen its own connection complete too.
+        return waitUntil([&] { return client->Winsock1.State() == Winsock::sckConnected; });
+    }
+    bool connectAndLeaveBeforeGreeting() override
+    {
+        if (!connectPeer())
+            return false;
+        peer.leave();
+        return true;
+    }
+    bool greet() override
+    {
+        peer.send(wire::hello());
+        return waitUntil([&] { return model().bConnected; });
+    }
+    bool startPlay(bool survivorFirst) override
+    {
+        if (!peer.expect(wire::placed()))
+            return false;
+        peer.send(survivorFirst ? wire::youFirst() : wire::meFirst());
+        return true;
+    }
+    bool sawClose() override { return client->Winsock1.State() != Winsock::sckConnected; }
+    QString disconnectText() const override { return clienttexts::disconnected; }
+    QString disconnectTitle() const override { return clienttexts::disconnectedTitle; }
+
+    QTcpServer server;
+    std::unique_ptr<Client> client;
+};
+
+inline std::unique_ptr<Survivor> makeSurvivor(bool host)
+{
+    if (host)
+        return std::make_unique<HostSide>();
+    return std::make_unique<ClientSide>();
+}
+
+} // namespace faults
