@@ -5,19 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev qt6-base-dev-tools
-          qt6-qpa-plugins libgl-dev fonts-ipafont-gothic xvfb xauth xdotool imagemagick
-          x11-utils libcap2-bin iproute2 util-linux)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. tools/packages.sh
+# The tests also need the X server, xdotool and ImageMagick for the real windows,
+# clang for the fuzzer, and unshare/ip for a network namespace of their own.
+ensure_packages "${build_packages[@]}" clang libclang-rt-14-dev xvfb xauth xdotool imagemagick x11-utils iproute2 util-linux
 
 top=$PWD
 export QT_QPA_PLATFORM=offscreen

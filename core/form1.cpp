@@ -8,6 +8,7 @@
 #include "core/layout.h"
 #include "core/optionitem.h"
 #include "platform/colors.h"
+#include "platform/fonts.h"
 #include "platform/twips.h"
 
 #include <QApplication>
@@ -16,28 +17,6 @@
 #include <QPushButton>
 
 namespace {
-
-// The game's fonts come from Windows; where they are missing, a Japanese gothic of the
-// same kind stands in, so that no text falls back to a font without kana and kanji.
-QFont windowFont()
-{
-    QFont f;
-    f.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
-                   QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP")});
-    f.setPointSize(9);
-    return f;
-}
-
-QFont label1Font()
-{
-    QFont f;
-    f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
-                   QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                   QStringLiteral("Noto Sans CJK JP")});
-    f.setPointSizeF(14.25);
-    f.setWeight(QFont::Normal);
-    return f;
-}
 
 QColor colorOf(CellCode code)
 {
@@ -71,7 +50,7 @@ Form1::Form1(Game &game, QWidget *parent) : QWidget(parent), m_game(game)
 {
     const Layout &l = layout::of(game.model().program());
     setWindowTitle(l.caption);
-    setFont(windowFont());
+    setFont(fonts::window());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, colors::buttonFace());
     setPalette(pal);
@@ -175,7 +154,7 @@ void Form1::buildPictures(const Layout &l)
 void Form1::buildStatus(const Layout &l)
 {
     m_label1 = new QLabel(Frame(6));
-    m_label1->setFont(label1Font());
+    m_label1->setFont(fonts::statusLabel());
     m_label1->setTextFormat(Qt::PlainText);
     m_label1->setWordWrap(true);
     m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);

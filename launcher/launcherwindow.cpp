@@ -3,6 +3,7 @@
 #include "launcher/wrappingbutton.h"
 #include "platform/dialogs.h"
 #include "platform/launch.h"
+#include "platform/fonts.h"
 #include "platform/twips.h"
 
 #include <QDir>
@@ -45,13 +46,7 @@ LauncherWindow::LauncherWindow(Dialogs &dialogs, QString hostCommand, QString cl
     initLauncherResources();
     setWindowTitle(QStringLiteral("Kelvaro"));
     setWindowIcon(QIcon(QStringLiteral(":/launcher/kelvaro.png")));
-    // A 9 point Japanese UI face at 96 dpi, in pixels so the captions fit the twip
-    // geometry whatever the screen's dpi.
-    QFont face = font();
-    face.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("IPAGothic")});
-    face.setPixelSize(12);
-    setFont(face);
+    setFont(fonts::window());
     setFixedSize(twips::toPixels(4680), twips::toPixels(3195));
 
     Label1 = new QLabel(QStringLiteral("このゲームは2人ネット対戦専用ゲームです。"), this);

@@ -1,5 +1,6 @@
 #include "linechat/chatwindow.h"
 
+#include "platform/fonts.h"
 #include "platform/twips.h"
 #include "platform/winsock.h"
 
@@ -54,13 +55,7 @@ ChatWindow::ChatWindow(QString address, quint16 port, QWidget *parent)
     : QWidget(parent), m_address(std::move(address)), m_port(port)
 {
     setWindowTitle(QStringLiteral("trelvin"));
-    // A 9 point Japanese UI face at 96 dpi, in pixels so the texts fit the twip
-    // geometry whatever the screen's dpi.
-    QFont face = font();
-    face.setFamilies({QStringLiteral("MS UI Gothic"), QStringLiteral("IPAPGothic"),
-                      QStringLiteral("IPAGothic")});
-    face.setPixelSize(12);
-    setFont(face);
+    setFont(fonts::window());
     setFixedSize(twips::toPixels(6630), twips::toPixels(4650));
 
     Text1 = new QPlainTextEdit(this);

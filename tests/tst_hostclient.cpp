@@ -69,14 +69,6 @@ struct Match
 };
 
 const QList<int> fleet = Link::fleetCells();
-QList<int> waterCells()
-{
-    QList<int> out;
-    for (int i = 0; i < 64; ++i)
-        if (!fleet.contains(i))
-            out << i;
-    return out;
-}
 
 } // namespace
 
@@ -132,7 +124,7 @@ private:
         ScriptedDialogs &ld = winnerIsHost ? m.clientDialogs : m.hostDialogs;
         const int wBoxes = wd.shown().size();
         const int lBoxes = ld.shown().size();
-        QList<int> misses = waterCells();
+        QList<int> misses = Link::waterCells();
         for (int k = 0; k < fleet.size(); ++k) {
             if (!winner.model().bMyTurn) {
                 QTRY_VERIFY(loser.model().bMyTurn);

@@ -13,16 +13,8 @@ using Answer = Dialogs::Answer;
 
 namespace {
 
-// Cells of the standard fleet, and as many water cells.
+// Cells of the standard fleet.
 const QList<int> fleet = Link::fleetCells();
-QList<int> waterCells()
-{
-    QList<int> out;
-    for (int i = 0; i < 64; ++i)
-        if (!fleet.contains(i))
-            out << i;
-    return out;
-}
 
 // Fires from `shooter` at `cell`, and delivers the shot and its answer.
 void fire(Link &link, MatchSide &shooter, int cell)
@@ -191,7 +183,7 @@ private slots:
         startPlay(link);
         link.host.dialogs.answer(Answer::No);
         link.client.dialogs.answer(Answer::No);
-        QList<int> misses = waterCells();
+        QList<int> misses = Link::waterCells();
         for (int k = 0; k < 11; ++k) {
             fire(link, link.host, fleet[k]);
             fire(link, link.client, misses.takeFirst());
@@ -248,7 +240,7 @@ private slots:
         MatchSide &loser = hostWins ? link.client : link.host;
         winner.dialogs.answer(Answer::No);
         loser.dialogs.answer(Answer::No);
-        QList<int> misses = waterCells();
+        QList<int> misses = Link::waterCells();
         for (int k = 0; k < fleet.size(); ++k) {
             if (!winner.model().bMyTurn)
                 fire(link, loser, misses.takeFirst());
@@ -306,7 +298,7 @@ private slots:
         startPlay(link);
         link.host.dialogs.answer(Answer::Yes);
         link.client.dialogs.answer(Answer::Yes);
-        QList<int> misses = waterCells();
+        QList<int> misses = Link::waterCells();
         for (int k = 0; k < fleet.size(); ++k) {
             fire(link, link.host, fleet[k]);
             if (k < fleet.size() - 1)
@@ -356,7 +348,7 @@ private slots:
         // The second game is played to its end with the same fleet.
         link.host.dialogs.answer(Answer::No);
         link.client.dialogs.answer(Answer::No);
-        misses = waterCells();
+        misses = Link::waterCells();
         for (int k = 0; k < fleet.size(); ++k) {
             fire(link, link.client, fleet[k]);
             if (k < fleet.size() - 1)
@@ -404,7 +396,7 @@ private slots:
             // Not handled yet: the loser is still inside its handler.
             QVERIFY(loser.model().Label1 != texts::peerPlaced);
         });
-        QList<int> misses = waterCells();
+        QList<int> misses = Link::waterCells();
         for (int k = 0; k < fleet.size(); ++k) {
             if (!winner.model().bMyTurn)
                 fire(link, loser, misses.takeFirst());

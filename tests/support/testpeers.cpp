@@ -91,3 +91,13 @@ void Link::confirm(MatchSide &side)
     side.dialogs.answer(Dialogs::Answer::Yes);
     side.game->command5Click();
 }
+
+QList<int> Link::waterCells()
+{
+    const QList<int> fleet = fleetCells();
+    QList<int> out;
+    for (int i = 0; i < 64; ++i)
+        if (!fleet.contains(i))
+            out << i;
+    return out;
+}

@@ -80,6 +80,8 @@ public:
     // cells 0..4, medium horizontal at 16..19, small vertical at 40, 48, 56.
     static void placeFleet(Game &game);
     static QList<int> fleetCells() { return {0, 1, 2, 3, 4, 16, 17, 18, 19, 40, 48, 56}; }
+    // The 52 cells the standard fleet leaves as water, in order.
+    static QList<int> waterCells();
     // Confirms the fleet with Yes.
     static void confirm(MatchSide &side);
 
