@@ -309,10 +309,11 @@ public:
     std::unique_ptr<Client> client;
 };
 
-inline std::unique_ptr<Survivor> makeSurvivor(bool host)
+// `draws` are the host's; the client's first shooter is told by the raw peer.
+inline std::unique_ptr<Survivor> makeSurvivor(bool host, std::initializer_list<float> draws = {0.9f, 0.1f})
 {
     if (host)
-        return std::make_unique<HostSide>();
+        return std::make_unique<HostSide>(draws);
     return std::make_unique<ClientSide>();
 }
 
