@@ -230,6 +230,22 @@ private:
         }
     }
 
+    // `count` callers that reset their connection before the host has even taken it.
+    void vanishingCallers(Host &host, int count)
+    {
+        QSignalSpy requests(&host.sckListen, &Winsock::ConnectionRequest);
+        for (int i = 0; i < count; ++i) {
+            RawPeer caller;
+            caller.adopt(new QTcpSocket);
+            caller.socket()->connectToHost(QHostAddress::LocalHost, host.port());
+            // Blocking on purpose: the host must not see the caller before it has gone.
+            QVERIFY(caller.socket()->waitForConnected(2000));
+            caller.leave(true);
+        }
+        QVERIFY2(waitUntil([&] { return requests.size() >= count; }),
+                 qPrintable(QStringLiteral("%1 of %2 requests seen").arg(requests.size()).arg(count)));
+    }
+
 private slots:
     void lostPeer_data()
     {
@@ -393,6 +409,10 @@ private slots:
         storm(host.port(), 1000, QByteArray(), missOnce);
         if (QTest::currentTestFailed())
             return;
+        vanishingCallers(host, 50);
+        if (QTest::currentTestFailed())
+            return;
+        missOnce();
         QVERIFY(h.bConnected);
         QVERIFY2(waitUntil([&] { return openDescriptors() <= descriptors; }),
                  qPrintable(QStringLiteral("%1 descriptors before, %2 after").arg(descriptors).arg(openDescriptors())));
@@ -404,6 +424,11 @@ private slots:
         storm(host.port(), 1000, wire::busy(), missOnce);
         if (QTest::currentTestFailed())
             return;
+        // Turned away on a connection that is already reset: "0busy" goes nowhere.
+        vanishingCallers(host, 50);
+        if (QTest::currentTestFailed())
+            return;
+        missOnce();
         QVERIFY2(waitUntil([&] { return openDescriptors() <= descriptors; }),
                  qPrintable(QStringLiteral("%1 descriptors before, %2 after").arg(descriptors).arg(openDescriptors())));
         QVERIFY(!hostExit.ended());
