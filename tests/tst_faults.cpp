@@ -78,7 +78,6 @@ private:
             s.peer.leave(reset);
             return true;
         };
-        const auto settles = [](const std::function<bool()> &done) { return waitUntil(done); };
         GameModel &m = s.model();
 
         if (p == Point::BeforeGreeting) {
@@ -100,12 +99,12 @@ private:
             return;
         }
         s.peer.send(wire::placed());
-        QVERIFY(settles([&] { return m.Label1 == texts::peerPlaced; }));
+        QVERIFY(waitUntil([&] { return m.Label1 == texts::peerPlaced; }));
         if (at(Point::PeerConfirmedOnly))
             return;
         s.confirm();
         QVERIFY(s.startPlay(true));
-        QVERIFY(settles([&] { return m.sPhase == texts::phaseGame && m.bMyTurn; }));
+        QVERIFY(waitUntil([&] { return m.sPhase == texts::phaseGame && m.bMyTurn; }));
         if (at(Point::BothConfirmed))
             return;
 
@@ -120,12 +119,12 @@ private:
             s.peer.send(wire::hit());
             if (k == fleet().size() - 1)
                 break;
-            QVERIFY(settles([&] { return m.Command3[target].mark == marks::hit; }));
+            QVERIFY(waitUntil([&] { return m.Command3[target].mark == marks::hit; }));
             s.peer.send(wire::shot(water[k]));
             if (k == 0 && at(Point::PeerShotUnanswered))
                 return;
             QVERIFY(s.peer.expect(wire::miss()));
-            QVERIFY(settles([&] { return m.bMyTurn; }));
+            QVERIFY(waitUntil([&] { return m.bMyTurn; }));
         }
         if (at(Point::Between3aAnd4Make))
             return;
@@ -133,17 +132,17 @@ private:
         if (p == Point::VictoryBoxOpen || p == Point::RematchQuestionOpen || p == Point::RematchDeclined)
             return;
         QVERIFY(s.peer.expect(wire::kati()));
-        QVERIFY(settles([&] { return m.command5Visible; }));
+        QVERIFY(waitUntil([&] { return m.command5Visible; }));
         if (at(Point::AfterFirstGame))
             return;
 
         // Second game, same connection and fleets: the peer fires first and wins.
         s.peer.send(wire::placed());
-        QVERIFY(settles([&] { return m.Label1 == texts::peerPlaced; }));
+        QVERIFY(waitUntil([&] { return m.Label1 == texts::peerPlaced; }));
         s.dialogs.answer(Answer::Yes);
         s.game().command5Click();
         QVERIFY(s.startPlay(false));
-        QVERIFY(settles([&] { return m.sPhase == texts::phaseGame && m.Label1 == texts::theirTurn; }));
+        QVERIFY(waitUntil([&] { return m.sPhase == texts::phaseGame && m.Label1 == texts::theirTurn; }));
         if (at(Point::SecondGameStarted))
             return;
         s.dialogs.answer(Answer::Yes);
@@ -152,13 +151,13 @@ private:
             if (k == fleet().size() - 1)
                 break;
             QVERIFY(s.peer.expect(wire::hit()));
-            QVERIFY(settles([&] { return m.bMyTurn; }));
+            QVERIFY(waitUntil([&] { return m.bMyTurn; }));
             s.game().command3Click(water[k]);
             QVERIFY(s.peer.expect(wire::shot(water[k])));
             if (k == 5 && at(Point::SecondGameMidPlay))
                 return;
             s.peer.send(wire::miss());
-            QVERIFY(settles([&] { return m.Command3[water[k]].mark == marks::miss; }));
+            QVERIFY(waitUntil([&] { return m.Command3[water[k]].mark == marks::miss; }));
         }
         QVERIFY(s.peer.expect(wire::hit() + wire::make()));
         if (at(Point::Between4MakeAnd4Kati))
@@ -166,7 +165,7 @@ private:
         s.peer.send(wire::kati());
         if (p == Point::DefeatBoxOpen)
             return;
-        QVERIFY(settles([&] { return m.command5Visible; }));
+        QVERIFY(waitUntil([&] { return m.command5Visible; }));
         QVERIFY(at(Point::AfterSecondGame));
     }
 

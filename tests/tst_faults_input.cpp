@@ -323,7 +323,8 @@ private slots:
         s.dialogs.answer({Answer::Yes, Answer::Yes, Answer::Yes, Answer::Yes});
         const qsizetype boxes = s.dialogs.shown().size();
         QStringList labels;
-        connect(&m, &GameModel::changed, this, [&] {
+        QObject watching; // ends the connection before `labels` goes
+        connect(&m, &GameModel::changed, &watching, [&] {
             if (labels.isEmpty() || labels.last() != m.Label1)
                 labels << m.Label1;
         });
