@@ -238,6 +238,8 @@ void Game::Kaisi()
     m_model.bMyReady = false;
     m_model.bPeerReady = false;
 
+    m_playing = true;
+    m_shotPending = false;
     m_model.sPhase = texts::phaseGame;
     m_model.Label1.clear();
     for (int i = 0; i < cell::count; ++i) {
@@ -273,6 +275,7 @@ void Game::command3Click(int n)
         m_model.nLastShot = quint8(n);
         m_model.Command3[n].enabled = false;
         send(wire::shot(n));
+        m_shotPending = true;
         m_model.bMyTurn = false;
         m_model.Label1 = texts::theirTurn;
     });
@@ -353,6 +356,8 @@ void Game::onHello()
 
 void Game::onPlaced()
 {
+    if (m_playing)
+        return;
     m_model.bPeerReady = true;
     m_model.Label1 = texts::peerPlaced;
     if (m_model.bMyReady)
@@ -373,11 +378,15 @@ void Game::onShot(int n)
 
 void Game::onResult(bool hit)
 {
+    if (!m_shotPending)
+        return;
+    m_shotPending = false;
     m_model.Command3[m_model.nLastShot].mark = hit ? marks::hit : marks::miss;
 }
 
 void Game::onMake()
 {
+    m_playing = false;
     box(texts::won, Dialogs::Buttons::Ok, texts::wonTitle);
     send(wire::kati());
     SyuRyou();
@@ -385,6 +394,7 @@ void Game::onMake()
 
 void Game::onKati()
 {
+    m_playing = false;
     box(texts::lost, Dialogs::Buttons::Ok, texts::lostTitle);
     SyuRyou();
 }

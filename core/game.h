@@ -95,4 +95,9 @@ private:
     std::deque<std::function<void()>> m_queue;
     bool m_busy = false;
     bool m_ended = false;
+    // Guards against what only a misbehaving peer sends: a result nobody asked for
+    // would mark a cell never fired at, and a placement notice during play would start
+    // the next game before the peer has confirmed it.
+    bool m_shotPending = false; // a shot of ours awaits its result
+    bool m_playing = false;     // from the start of play until the game's result
 };

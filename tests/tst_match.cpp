@@ -280,15 +280,25 @@ private slots:
         ScriptedRandom random{0.9f};
         Link link(&random);
         startPlay(link);
-        link.host.game->command3Click(7);
-        link.host.unread.clear();
-        link.host.game->receive("3b");
-        QCOMPARE(link.host.model().Command3[7].mark, marks::miss);
+        auto resultOf = [&](int cell, const QByteArray &text) -> QString {
+            // The peer answers the shot with `text`, then takes its turn with a miss.
+            link.host.game->command3Click(cell);
+            link.host.unread.clear();
+            link.host.game->receive(text);
+            if (link.host.model().bMyTurn) // results never touch the turn
+                return QStringLiteral("the result gave the turn");
+            link.host.game->receive(wire::shot(63));
+            link.host.unread.clear();
+            return link.host.model().Command3[cell].mark;
+        };
+        QCOMPARE(resultOf(7, "3b"), marks::miss);
+        QCOMPARE(resultOf(8, "3a"), marks::hit);
+        QCOMPARE(resultOf(9, "3x"), marks::miss);
+        QCOMPARE(resultOf(10, "3"), marks::miss);
+        // A result that answers no shot of ours marks nothing.
         link.host.game->receive("3a");
-        QCOMPARE(link.host.model().Command3[7].mark, marks::hit);
-        link.host.game->receive("3x");
-        QCOMPARE(link.host.model().Command3[7].mark, marks::miss);
-        QVERIFY(!link.host.model().bMyTurn); // results never touch the turn
+        QCOMPARE(link.host.model().Command3[10].mark, marks::miss);
+        QVERIFY(link.host.model().Command3[11].mark.isEmpty());
     }
 
     void rematchKeepsTheFleetAndDrawsAgain()
@@ -423,6 +433,21 @@ private slots:
         link.client.game->receive(wire::placed());
         link.pump();
         QCOMPARE(random.draws, 2);
+    }
+
+    // Only a misbehaving peer sends its placement notice in the middle of play; it must
+    // not start the next game before that game's confirmations.
+    void aPlacementNoticeDuringPlayIsIgnored()
+    {
+        ScriptedRandom random{0.9f, 0.9f};
+        Link link(&random);
+        startPlay(link);
+        link.client.game->receive(wire::placed());
+        QVERIFY(!link.client.model().bPeerReady);
+        QCOMPARE(link.client.model().Label1, texts::theirTurn);
+        link.host.game->receive(wire::placed());
+        QCOMPARE(random.draws, 1);
+        QVERIFY(!link.host.model().bPeerReady);
     }
 
     void escAsksWhetherToQuit()

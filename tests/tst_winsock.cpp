@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTcpServer>
 #include <QTimer>
@@ -68,6 +69,7 @@ private slots:
     void turnAwaySequenceDeliversBusyThenClose();
     void dataDuringAHandlersBoxIsAnnounced();
     void closeComesAfterTheDataAheadOfIt();
+    void backToBackMessagesAreNotHeldBack();
 
 private:
     void listen();
@@ -558,6 +560,34 @@ void TestWinsock::closeComesAfterTheDataAheadOfIt()
     m_client->Close();
     QTRY_VERIFY(closed);
     QCOMPARE(atClose, QByteArray("1k263"));
+}
+
+// A side that answers a shot sends "3a" and "4Make" back to back while its peer waits
+// for both; with Nagle's delay the second would wait for the first one's acknowledgement
+// (some 40 ms each time, with delayed acknowledgements).
+void TestWinsock::backToBackMessagesAreNotHeldBack()
+{
+    listen();
+    connectClient();
+    QByteArray atServer, atClient;
+    connect(m_server.get(), &Winsock::DataArrival, this, [&] {
+        atServer += m_server->GetData();
+        if (atServer.endsWith("2")) {
+            m_server->SendData("3a");
+            m_server->SendData("4Make");
+        }
+    });
+    connect(m_client.get(), &Winsock::DataArrival, this, [&] { atClient += m_client->GetData(); });
+    QElapsedTimer clock;
+    clock.start();
+    const int rounds = 20;
+    for (int i = 1; i <= rounds; ++i) {
+        m_client->SendData("2");
+        QTRY_COMPARE(atClient.size(), i * 7);
+    }
+    QCOMPARE(atClient, QByteArray("3a4Make").repeated(rounds));
+    // Without the delay a round takes well under a millisecond here.
+    QVERIFY2(clock.elapsed() < 20 * rounds, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestWinsock)
