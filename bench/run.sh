@@ -1,0 +1,234 @@
+#!/usr/bin/env bash
+# Benchmarks of the game programs: start-up time and memory against a floor program,
+# idle CPU while waiting, and the latency of a shot's answer against an echo server.
+# Builds what it needs in the given build folder (default: build, which ./test.sh
+# sets up), starts its own Xvfb on a free display, prints one markdown table and
+# ends everything it started. Takes a few minutes at most.
+#
+#   bench/run.sh [BUILD_DIR [RUNS]]     (RUNS: start-up runs of each program, default 10)
+#
+# The game programs always use port 1020: rows that need the host are skipped when
+# that port is taken (and binding it needs root or the capability run.sh grants).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-build}
+[[ $build = /* ]] || build="$root/$build"
+runs=${2:-10}
+shots=1000
+idle_seconds=10
+
+host_title='Kelvaro(サーバー側)'
+client_title='Kelvaro(クライアント側)'
+address_title='接続'
+greeting_title='接続確認'
+# The host window: 64 + 64 cells, 24 submarine pictures, the confirm button and the
+# focus holder; the client's adds its reconnect button.
+host_buttons=154
+client_buttons=155
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_INSTALL_PREFIX="$build/dist" >/dev/null
+fi
+echo "Building in $build ..." >&2
+cmake --build "$build" --target morsk trelvin bench_floor bench_mapwatch bench_shotpeer bench_echo >&2
+
+morsk=$build/morsk
+trelvin=$build/trelvin
+floor=$build/bench/bench_floor
+mapwatch=$build/bench/bench_mapwatch
+shotpeer=$build/bench/bench_shotpeer
+echo_server=$build/bench/bench_echo
+
+work=$(mktemp -d)
+started=()
+xvfb_pid=
+cleanup() {
+  for pid in "${started[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Xvfb picks a free display itself and writes its number once it accepts clients.
+Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  sleep 0.05
+done
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+unset QT_QPA_PLATFORM
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+log=$work/programs.log
+# The pointer stays off the windows, so that no submarine floats on the host's grid.
+xdotool mousemove 1279 1023
+
+port_free() { ! ss -ltnH 'sport = :1020' | grep -q .; }
+
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+field() { sed -n "s/.*\b$1=\([0-9.]*\).*/\1/p"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+atmost() { awk -v a="$1" -v b="$2" 'BEGIN { print (a <= b) ? "yes" : "no" }'; }
+below() { awk -v a="$1" -v b="$2" 'BEGIN { print (a < b) ? "yes" : "no" }'; }
+ms() { awk -v us="$1" 'BEGIN { printf "%.1f ms", us / 1000 }'; }
+mib() { awk -v kb="$1" 'BEGIN { printf "%.1f MiB", kb / 1024 }'; }
+# utime + stime, in clock ticks; the fields after the command name, which may hold spaces.
+ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+
+rows=()
+row() { rows+=("| $1 | $2 | $3 | $4 | $5 | $6 |"); }
+
+# --- start-up and memory ---------------------------------------------------------
+# Product and floor runs alternate, so that both see the same load on the machine.
+startup() { # name title floor-title product-command... -- floor-command...
+  local name=$1 title=$2 floor_title=$3
+  shift 3
+  local product=() floorcmd=()
+  while [ "$1" != -- ]; do product+=("$1"); shift; done
+  shift
+  floorcmd=("$@")
+  : >"$work/$name.product"
+  : >"$work/$name.floor"
+  for _ in $(seq "$runs"); do
+    "$mapwatch" "$title" -- "${product[@]}" >>"$work/$name.product" 2>>"$log"
+    "$mapwatch" "$floor_title" -- "${floorcmd[@]}" >>"$work/$name.floor" 2>>"$log"
+  done
+  local pu fu pm fm
+  pu=$(field startup_us <"$work/$name.product" | median)
+  fu=$(field startup_us <"$work/$name.floor" | median)
+  pm=$(field rss_kb <"$work/$name.product" | median)
+  fm=$(field rss_kb <"$work/$name.floor" | median)
+  local r
+  r=$(ratio "$pu" "$fu")
+  row "Start-up, $name (median of $runs)" "$(ms "$pu")" "$(ms "$fu")" "$r" "ratio ≤ 1.25" "$(atmost "$r" 1.25)"
+  r=$(ratio "$pm" "$fm")
+  memrows+=("$(printf '| Memory (VmRSS), %s | %s | %s | %s | ratio ≤ 1.25 | %s |' \
+    "$name" "$(mib "$pm")" "$(mib "$fm")" "$r" "$(atmost "$r" 1.25)")")
+}
+
+memrows=()
+echo "Start-up and memory, $runs runs each ..." >&2
+if port_free; then
+  startup "morsk, game window shown" "$host_title" floor "$morsk" -- \
+    "$floor" 1024 800 "$host_buttons" floor
+else
+  row "Start-up, morsk" "skipped: port 1020 busy" "" "" "ratio ≤ 1.25" "-"
+fi
+startup "trelvin, address box shown" "$address_title" floorbox "$trelvin" -- \
+  "$floor" 1024 768 "$client_buttons" floor --dialog floorbox
+rows+=("${memrows[@]}")
+
+# --- idle CPU --------------------------------------------------------------------
+keep() { # title command... : starts the program, waits for its window, prints its id
+  local title=$1 line
+  shift
+  line=$("$mapwatch" --keep "$title" -- "$@" 2>>"$log") || return 1
+  echo "$line" | field pid
+}
+
+idle_rows() { # label pid [label pid]... : CPU used by each over the same interval
+  local labels=() pids=() before=() i
+  while [ $# -gt 0 ]; do labels+=("$1"); pids+=("$2"); shift 2; done
+  for i in "${!pids[@]}"; do before+=("$(ticks "${pids[$i]}")"); done
+  sleep "$idle_seconds"
+  for i in "${!pids[@]}"; do
+    local used=$(( $(ticks "${pids[$i]}") - ${before[$i]} ))
+    row "Idle CPU, ${labels[$i]}, $idle_seconds s" "$used ticks" "-" "-" "0 ticks" \
+      "$([ "$used" -eq 0 ] && echo yes || echo no)"
+  done
+}
+
+# Waits (xdotool polls) for a visible window of exactly this title and prints its id.
+title_pattern() { printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\\.^$*+?(){}|]/\\&/g')"; }
+visible() { timeout 20 xdotool search --sync --onlyvisible --name "$(title_pattern "$1")" | head -n1 | grep .; }
+shown() { xdotool search --onlyvisible --name "$(title_pattern "$1")" >/dev/null; }
+
+stop() { for pid in "$@"; do kill "$pid" 2>/dev/null || true; done; sleep 0.2; }
+
+echo "Idle CPU ..." >&2
+if port_free; then
+  host=$(keep "$host_title" "$morsk")
+  started+=("$host")
+  sleep 1
+  idle_rows "morsk waiting for a caller" "$host"
+  stop "$host"
+
+  host=$(keep "$host_title" "$morsk")
+  started+=("$host")
+  client=$(keep "$address_title" "$trelvin")
+  started+=("$client")
+  # Typed into the address box as a player would, then the greeting box answered.
+  connected=no
+  if box=$(visible "$address_title") && xdotool windowfocus --sync "$box" type --delay 5 127.0.0.1 \
+     && xdotool key Return && box=$(visible "$greeting_title") \
+     && xdotool windowfocus --sync "$box" key Return && visible "$client_title" >/dev/null; then
+    sleep 1
+    if kill -0 "$host" && kill -0 "$client" && ! shown "$greeting_title"; then
+      connected=yes
+    fi
+  fi
+  if [ $connected = yes ]; then
+    idle_rows "morsk mid-match (connected, placing)" "$host" \
+              "trelvin mid-match (connected, placing)" "$client"
+  else
+    row "Idle CPU, mid-match" "failed: the programs did not connect" "-" "-" "0 ticks" "no"
+  fi
+  stop "$client" "$host"
+else
+  row "Idle CPU" "skipped: port 1020 busy" "-" "-" "0 ticks" "-"
+fi
+
+# --- shot answer latency ---------------------------------------------------------
+echo "Shot latency, $shots shots ..." >&2
+if port_free; then
+  host=$(keep "$host_title" "$morsk")
+  started+=("$host")
+  game=$("$shotpeer" 1020 "$shots" --greeting 0hello 2>>"$log") || game=
+  stop "$host"
+else
+  game=
+fi
+"$echo_server" >"$work/echo.port" 2>>"$log" &
+echo_pid=$!
+started+=("$echo_pid")
+for _ in $(seq 100); do
+  [ -s "$work/echo.port" ] && break
+  sleep 0.02
+done
+echoed=$("$shotpeer" "$(head -n1 "$work/echo.port")" "$shots" --echo 2>>"$log") || echoed=
+stop "$echo_pid"
+
+if [ -n "$game" ] && [ -n "$echoed" ]; then
+  for p in p50 p99 max; do
+    g=$(echo "$game" | field "${p}_us")
+    e=$(echo "$echoed" | field "${p}_us")
+    case $p in
+      p50) goal="ratio ≤ 5"; met=$(atmost "$(ratio "$g" "$e")" 5) ;;
+      p99) goal="< 1000 µs"; met=$(below "$g" 1000) ;;
+      max) goal="-"; met="-" ;;
+    esac
+    row "Shot answer latency $p, morsk vs echo ($shots shots)" "$g µs" "$e µs" "$(ratio "$g" "$e")" "$goal" "$met"
+  done
+else
+  row "Shot answer latency" "${game:-failed or skipped (port 1020)}" "${echoed:-failed}" "-" "p99 < 1000 µs" "-"
+fi
+
+# --- the table -------------------------------------------------------------------
+echo
+echo "| figure | measured | floor | ratio | goal | met? |"
+echo "|---|---|---|---|---|---|"
+printf '%s\n' "${rows[@]}"
+if [ -s "$log" ] && grep -qv XDG_RUNTIME_DIR "$log"; then
+  echo
+  echo "Messages from the programs:" >&2
+  grep -v XDG_RUNTIME_DIR "$log" | sort | uniq -c >&2
+fi
