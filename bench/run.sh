@@ -9,11 +9,12 @@
 #
 # The game programs always use port 1020: rows that need the host are skipped when
 # that port is taken (and binding it needs root or the capability run.sh grants).
-set -euo pipefail
+set -Eeuo pipefail
+trap 'echo "bench/run.sh: stopped by a failure at line $LINENO" >&2' ERR
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-build}
-[[ $build = /* ]] || build="$root/$build"
+build=${1:-$root/build}
+[[ $build = /* ]] || build="$PWD/$build"
 runs=${2:-10}
 shots=2000
 idle_seconds=10
@@ -72,7 +73,8 @@ log=$work/programs.log
 # The pointer stays off the windows, so that no submarine floats on the host's grid.
 xdotool mousemove 1279 1023
 
-port_free() { ! ss -ltnH 'sport = :1020' | grep -q .; }
+# Nothing listens on port 1020 (03FC), IPv4 or IPv6; state 0A is LISTEN.
+port_free() { ! awk '$2 ~ /:03FC$/ && $4 == "0A" { found = 1 } END { exit !found }' /proc/net/tcp /proc/net/tcp6; }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 field() { sed -n "s/.*\b$1=\([0-9.]*\).*/\1/p"; }
@@ -83,6 +85,8 @@ ms() { awk -v us="$1" 'BEGIN { printf "%.1f ms", us / 1000 }'; }
 mib() { awk -v kb="$1" 'BEGIN { printf "%.1f MiB", kb / 1024 }'; }
 # utime + stime, in clock ticks; the fields after the command name, which may hold spaces.
 ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
+# Time on the CPU of all its threads, in nanoseconds.
+cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ n += $1 } END { printf "%d", n }'; }
 # Context switches of all its threads: every wake-up counts one, however short.
 wakeups() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }'; }
 
@@ -92,7 +96,11 @@ row() { rows+=("| $1 | $2 | $3 | $4 | $5 | $6 |"); }
 # --- start-up and memory ---------------------------------------------------------
 # One run: start the program, time it until the window of this title is mapped, read
 # its memory, end it. The result line goes to the file named first.
-once() { local into=$1 title=$2; shift 2; "$mapwatch" "$title" -- "$@" >>"$into" 2>>"$log"; }
+once() {
+  local into=$1 title=$2
+  shift 2
+  "$mapwatch" "$title" -- "$@" >>"$into" 2>>"$log" || echo "failed: $* (see below)" >&2
+}
 
 # The program, its floor and the floor that also shows Japanese text take turns, so
 # that all three see the same load on the machine. One unrecorded round first, so
@@ -112,7 +120,6 @@ startup() { # name program-title program... -- floor-args...
     once "$base.floor$suffix" floor "$floor" "${floorargs[@]}"
     once "$base.floorjp$suffix" floor "$floor" "${floorargs[@]}" --japanese
   done
-  # A client floor shows its input box first: that is the window it is timed to.
   local pu fu ju pm fm jm
   pu=$(field startup_us <"$base.product" | median)
   fu=$(field startup_us <"$base.floor" | median)
@@ -133,12 +140,13 @@ startup() { # name program-title program... -- floor-args...
 
 memrows=()
 refrows=()
-echo "Start-up and memory, $runs runs each ..." >&2
+echo "Start-up and memory ($runs runs of each) ..." >&2
 if port_free; then
   startup "morsk, game window shown" "$host_title" "$morsk" -- 1024 800 "$host_buttons" floor
 else
-  row "Start-up, morsk" "skipped: port 1020 busy" "" "" "ratio ≤ 1.25" "-"
+  row "Start-up and memory, morsk" "skipped: port 1020 busy" "-" "-" "ratio ≤ 1.25" "-"
 fi
+# The client's floor builds its window hidden and is timed to its input box.
 startup "trelvin, address box shown" "$address_title" "$trelvin" -- \
   1024 768 "$client_buttons" window --dialog floor
 rows+=("${memrows[@]}")
@@ -172,7 +180,15 @@ title_pattern() { printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\\.^$*+?(){}|]/\
 visible() { timeout 20 xdotool search --sync --onlyvisible --name "$(title_pattern "$1")" | head -n1 | grep .; }
 shown() { xdotool search --onlyvisible --name "$(title_pattern "$1")" >/dev/null; }
 
-stop() { for pid in "$@"; do kill "$pid" 2>/dev/null || true; done; sleep 0.2; }
+# Ends programs left running and waits until they are gone, so that port 1020 is free
+# again. They are no children of this shell (their watcher has ended), hence no wait.
+stop() {
+  local pid
+  for pid in "$@"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "$@"; do
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.02; done
+  done
+}
 
 echo "Idle CPU ..." >&2
 if port_free; then
@@ -208,10 +224,13 @@ else
 fi
 
 # --- shot answer latency ---------------------------------------------------------
-echo "Shot latency, $shots shots at each ..." >&2
+echo "Shot latency ($shots shots at each) ..." >&2
 game=
 echoed=
-if port_free; then
+latency_note="failed (see below)"
+if ! port_free; then
+  latency_note="skipped: port 1020 busy"
+else
   "$echo_server" >"$work/echo.port" 2>>"$log" &
   echo_pid=$!
   started+=("$echo_pid")
@@ -221,9 +240,14 @@ if port_free; then
   done
   host=$(keep "$host_title" "$morsk")
   started+=("$host")
+  host_cpu=$(cpu_ns "$host")
+  echo_cpu=$(cpu_ns "$echo_pid")
   if result=$("$shotpeer" "$shots" 1020 "$(head -n1 "$work/echo.port")" 2>>"$log"); then
     game=$(echo "$result" | grep '^game ')
     echoed=$(echo "$result" | grep '^echo ')
+    # Per shot, warm-up shots included, since the CPU time covers them too.
+    host_cpu=$(awk -v a="$host_cpu" -v b="$(cpu_ns "$host")" -v n=$((shots + 50)) 'BEGIN { printf "%.1f", (b - a) / n / 1000 }')
+    echo_cpu=$(awk -v a="$echo_cpu" -v b="$(cpu_ns "$echo_pid")" -v n=$((shots + 50)) 'BEGIN { printf "%.1f", (b - a) / n / 1000 }')
   fi
   stop "$host" "$echo_pid"
 fi
@@ -239,8 +263,9 @@ if [ -n "$game" ] && [ -n "$echoed" ]; then
     esac
     row "Shot answer latency $p, morsk vs echo ($shots shots)" "$g µs" "$e µs" "$(ratio "$g" "$e")" "$goal" "$met"
   done
+  row "CPU time per shot, morsk vs echo (all threads)" "$host_cpu µs" "$echo_cpu µs" "$(ratio "$host_cpu" "$echo_cpu")" "-" "-"
 else
-  row "Shot answer latency" "failed or skipped (port 1020 busy?)" "-" "-" "p99 < 1000 µs" "-"
+  row "Shot answer latency" "$latency_note" "-" "-" "p99 < 1000 µs" "-"
 fi
 
 # --- the table -------------------------------------------------------------------
