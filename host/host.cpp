@@ -80,7 +80,7 @@ void Host::greet(int index)
     Send2Client(wire::hello());
     m.Label1 = sckTrans[index].RemoteHostIP() + texts::connectedWith + QStringLiteral("\r\n")
                + texts::placeSubmarines;
-    m.bConnected = true;
+    // bConnected was set at the accept already.
     m.command5Visible = true;
 }
 
