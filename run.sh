@@ -1,25 +1,53 @@
 #!/usr/bin/env bash
-# Sets up, builds and installs the game into dist/ on a fresh Debian machine, then
-# starts it. Idempotent: a second run installs nothing and rebuilds only what changed.
+# Sets up, builds the four programs (not the tests or benchmarks, which are ./test.sh's)
+# and installs them into dist/ on a fresh Debian machine, then starts the launcher.
+# Idempotent: a second run installs nothing and rebuilds only what changed.
 set -euo pipefail
 cd "$(dirname "$0")"
+top=$PWD
 
 . tools/packages.sh
 ensure_packages "${build_packages[@]}"
 
-# The same build folder as ./test.sh; the game is installed into dist/.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
-cmake --install build --prefix "$PWD/dist" >/dev/null
+# A folder this user can build in: it exists and is writable, or it can be made.
+writable() { if [ -e "$1" ]; then [ -w "$1" ]; else [ -w "$(dirname "$1")" ]; fi; }
 
-# The host listens on port 1020, below 1024: let it bind without root.
-if [ "$(id -u)" = 0 ] && [ -x dist/Orrin/morsk ]; then
-  setcap cap_net_bind_service=+ep dist/Orrin/morsk || true
+# build/ and dist/ belong to whoever owns this source tree: a run as root hands them
+# back to that owner below. A user who cannot write them (they belong to someone else)
+# builds in a folder of their own instead.
+build=$top/build
+dist=$top/dist
+if [ "$(id -u)" != 0 ] && ! { writable "$build" && writable "$dist"; }; then
+  own=${XDG_CACHE_HOME:-$HOME/.cache}/kelvaro
+  echo "build/ or dist/ here belongs to another user: building in $own instead."
+  build=$own/build
+  dist=$own/dist
 fi
 
-cd dist
-if [ -x ./Kelvaro ]; then
-  exec ./Kelvaro
-else
-  exec ./Orrin/morsk
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARO_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build"
+cmake --install "$build" --prefix "$dist" >/dev/null
+
+# The host listens on port 1020, below 1024, which needs the capability to bind it (or
+# a kernel that lets every user bind from 1020 up).
+morsk=$dist/Orrin/morsk
+if [ "$(id -u)" = 0 ]; then
+  # Changing the owner drops a file's capabilities, so that comes first.
+  owner=$(stat -c %u:%g .)
+  if [ "$owner" != 0:0 ] && [ "$build" = "$top/build" ]; then
+    chown -R "$owner" "$build" "$dist"
+  fi
+  if ! setcap cap_net_bind_service=+ep "$morsk"; then
+    echo "This file system cannot hold file capabilities, so the host cannot be given the"
+    echo "right to listen on port 1020. To host a game, allow ports from 1020 up for every user:"
+    echo "  sysctl -w net.ipv4.ip_unprivileged_port_start=1020"
+  fi
+elif ! getcap "$morsk" | grep -q cap_net_bind_service &&
+     [ "$(cat /proc/sys/net/ipv4/ip_unprivileged_port_start)" -gt 1020 ]; then
+  echo "The host (the launcher's server button) listens on TCP port 1020, which needs a"
+  echo "right that only root can give. Run this once, and again after a build that changed it:"
+  echo "  sudo setcap cap_net_bind_service=+ep $morsk"
 fi
+
+cd "$dist"
+exec ./Kelvaro

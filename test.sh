@@ -7,14 +7,16 @@ cd "$(dirname "$0")"
 
 . tools/packages.sh
 # The tests also need the X server, xdotool and ImageMagick for the real windows,
-# clang for the fuzzer, and unshare/ip for a network namespace of their own.
-ensure_packages "${build_packages[@]}" clang libclang-rt-14-dev xvfb xauth xdotool imagemagick x11-utils iproute2 util-linux
+# clang for the fuzzer, unshare/ip for a network namespace of their own, and the tools
+# that build and check the Debian package.
+ensure_packages "${build_packages[@]}" "${package_packages[@]}" clang libclang-rt-14-dev xvfb xauth \
+                xdotool imagemagick x11-utils iproute2 util-linux
 
 top=$PWD
 export QT_QPA_PLATFORM=offscreen
 
-# The main build: every test, the Xvfb and fuzz ones included.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# The main build: every test, the Xvfb, fuzz and package ones included.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARO_BUILD_TESTS=ON \
       -DCMAKE_INSTALL_PREFIX="$top/build/dist" >/dev/null
 cmake --build build
 cmake --install build >/dev/null

@@ -1,11 +1,19 @@
 # Installs the Debian packages given as arguments that are not installed yet, and only
-# those: a second run asks nothing of the package archive. Sourced by run.sh and test.sh.
+# those: a second run asks nothing of the package archive. Without root it installs
+# nothing and names the command for an administrator instead. Sourced by run.sh and
+# test.sh.
 ensure_packages() {
   local missing=() p
   for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" != 0 ]; then
+    echo "These Debian packages are missing: ${missing[*]}" >&2
+    echo "Installing them needs root. Run this once, then start ${0##*/} again:" >&2
+    echo "  sudo apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
@@ -15,3 +23,7 @@ ensure_packages() {
 # What building and running the programs needs.
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
                 fonts-ipafont-gothic libcap2-bin)
+
+# What building and checking the Debian package needs beyond that: dpkg-shlibdeps and
+# file for its dependencies, lintian and the validators of its menu entry and metadata.
+package_packages=(dpkg-dev file lintian desktop-file-utils appstream)
