@@ -42,7 +42,7 @@ if [ "$(id -u)" = 0 ]; then
     echo "right to listen on port 1020. To host a game, allow ports from 1020 up for every user:"
     echo "  sysctl -w net.ipv4.ip_unprivileged_port_start=1020"
   fi
-elif ! getcap "$morsk" | grep -q cap_net_bind_service &&
+elif ! PATH=$PATH:/usr/sbin:/sbin getcap "$morsk" | grep -q cap_net_bind_service &&
      [ "$(cat /proc/sys/net/ipv4/ip_unprivileged_port_start)" -gt 1020 ]; then
   echo "The host (the launcher's server button) listens on TCP port 1020, which needs a"
   echo "right that only root can give. Run this once, and again after a build that changed it:"
