@@ -6,6 +6,8 @@
 #include "platform/programexit.h"
 #include "protocol/messages.h"
 
+#include <QCoreApplication>
+
 Host::Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &random,
            QObject *parent)
     : QObject(parent), m_dialogs(dialogs), m_port(port),
@@ -40,8 +42,9 @@ bool Host::listen()
     try {
         sckListen.Listen();
     } catch (const WinsockError &e) {
-        // Nobody could ever reach a host that does not listen: say why and end.
-        m_dialogs.MsgBox(hosttexts::listenFailed(m_port, QString::fromLocal8Bit(e.what())));
+        // Nobody could ever reach a host that does not listen: say why, what to do, and end.
+        m_dialogs.MsgBox(hosttexts::listenFailed(m_port, e.error(), e.reason(),
+                                                 QCoreApplication::applicationFilePath()));
         m_game.endProgram(1);
         return false;
     }

@@ -169,7 +169,8 @@ void Winsock::Listen()
         m_server = new WinsockServer(this);
     if (!m_server->listen(QHostAddress::Any, m_localPort))
         throw WinsockError("Listen on port " + std::to_string(m_localPort) + ": "
-                           + m_server->errorString().toStdString());
+                               + m_server->errorString().toStdString(),
+                           m_server->serverError(), m_server->errorString());
 }
 
 void Winsock::Accept(qintptr requestId)

@@ -6,6 +6,7 @@
 // as handed to SendData, nothing added; text conversion belongs to the callers.
 #pragma once
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -16,11 +17,23 @@ class QTcpServer;
 class QTcpSocket;
 
 // Raised at once by Connect (and Listen) when the request can never succeed: an empty
-// or malformed remote host, a port of 0, a socket that is not closed.
+// or malformed remote host, a port of 0, a socket that is not closed. A port that
+// cannot be bound also carries the system's error and its reason in the installed
+// language, so that the program can tell the player which case it is.
 class WinsockError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
+    WinsockError(const std::string &what, QAbstractSocket::SocketError error, const QString &reason)
+        : std::runtime_error(what), m_error(error), m_reason(reason)
+    {
+    }
+    QAbstractSocket::SocketError error() const { return m_error; }
+    QString reason() const { return m_reason; }
+
+private:
+    QAbstractSocket::SocketError m_error = QAbstractSocket::UnknownSocketError;
+    QString m_reason;
 };
 
 class Winsock : public QObject
@@ -61,7 +74,7 @@ public:
     // unreachable peer fails later, leaving the socket closed without an event.
     void Connect();
     // Listens on LocalPort on all interfaces. Throws WinsockError with the system's
-    // reason when the port cannot be bound.
+    // error and reason when the port cannot be bound.
     void Listen();
     // Takes the pending connection named by requestId (from ConnectionRequest of a
     // listening Winsock) onto this socket. A request that nobody accepts by the time
