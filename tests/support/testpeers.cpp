@@ -36,13 +36,13 @@ void Link::startUp()
 
 void Link::greet()
 {
-    // What the host's accept does: greet, then count itself connected.
+    // What the host's accept does: count itself connected at once, then greet in turn.
+    host.model().bConnected = true;
     host.game->post([this] {
         host.send(wire::hello());
         GameModel &m = host.model();
         m.Label1 = QStringLiteral("127.0.0.1") + texts::connectedWith + QStringLiteral("\r\n")
                    + texts::placeSubmarines;
-        m.bConnected = true;
         m.command5Visible = true;
     });
     pump();
