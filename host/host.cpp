@@ -15,6 +15,7 @@ Host::Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &rand
       m_window(std::make_unique<Form1>(m_game))
 {
     connect(&sckListen, &Winsock::ConnectionRequest, this, &Host::sckListen_ConnectionRequest);
+    connect(&sckListen, &Winsock::Closed, this, &Host::sckListen_Close);
     for (int i = 0; i < int(sckTrans.size()); ++i) {
         connect(&sckTrans[i], &Winsock::DataArrival, this, [this, i] { sckTrans_DataArrival(i); });
         connect(&sckTrans[i], &Winsock::Closed, this, [this, i] { sckTrans_Close(i); });

@@ -13,6 +13,7 @@
 #include <memory>
 #include <stdexcept>
 
+class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 
@@ -92,7 +93,9 @@ signals:
     void ConnectionRequest(qintptr requestId);
     void DataArrival(qint64 bytesTotal);
     // The Close event: the other side or the network closed an established connection.
-    // Not raised for a Close() of our own.
+    // Not raised for a Close() of our own. On a listening socket: the system refused to
+    // accept a caller (out of descriptors, for one); the listener takes no further
+    // callers until it is closed and listens again.
     void Closed();
 
 private:
@@ -102,6 +105,8 @@ private:
     void retire();
     void onIncoming(qintptr descriptor);
     void onPeerGone();
+    void acceptOne();
+    void listenerFailed();
 
     QString m_remoteHost;
     quint16 m_remotePort = 0;
@@ -109,8 +114,9 @@ private:
     QString m_remoteIp;             // kept after the connection ends, as the control did
     QTcpSocket *m_socket = nullptr; // owned through Qt parent (this)
     QTcpServer *m_server = nullptr; // owned through Qt parent (this)
+    QSocketNotifier *m_acceptor = nullptr; // callers waiting on m_server's socket; Qt parent
     bool m_arrivalQueued = false;   // a DataArrival is on its way through the event loop
     bool m_established = false;     // the current socket has been connected
     bool m_peerClosed = false;      // ... and the other side or the network ended it
-    friend class WinsockServer;
+    bool m_acceptFailed = false;    // the listener's Close event is on its way
 };
