@@ -2,12 +2,14 @@
 #include "client/client.h"
 #include "platform/programexit.h"
 #include "platform/qtdialogs.h"
+#include "platform/translations.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations(app);
     QApplication::setApplicationName(QStringLiteral("trelvin"));
     QtDialogs dialogs;
     ImmediateExit exit;

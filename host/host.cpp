@@ -6,6 +6,8 @@
 #include "platform/programexit.h"
 #include "protocol/messages.h"
 
+#include <QCoreApplication>
+
 Host::Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &random,
            QObject *parent)
     : QObject(parent), m_dialogs(dialogs), m_port(port),
@@ -13,6 +15,7 @@ Host::Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &rand
       m_window(std::make_unique<Form1>(m_game))
 {
     connect(&sckListen, &Winsock::ConnectionRequest, this, &Host::sckListen_ConnectionRequest);
+    connect(&sckListen, &Winsock::Closed, this, &Host::sckListen_Close);
     for (int i = 0; i < int(sckTrans.size()); ++i) {
         connect(&sckTrans[i], &Winsock::DataArrival, this, [this, i] { sckTrans_DataArrival(i); });
         connect(&sckTrans[i], &Winsock::Closed, this, [this, i] { sckTrans_Close(i); });
@@ -40,8 +43,9 @@ bool Host::listen()
     try {
         sckListen.Listen();
     } catch (const WinsockError &e) {
-        // Nobody could ever reach a host that does not listen: say why and end.
-        m_dialogs.MsgBox(hosttexts::listenFailed(m_port, QString::fromLocal8Bit(e.what())));
+        // Nobody could ever reach a host that does not listen: say why, what to do, and end.
+        m_dialogs.MsgBox(hosttexts::listenFailed(m_port, e.error(), e.reason(),
+                                                 QCoreApplication::applicationFilePath()));
         m_game.endProgram(1);
         return false;
     }

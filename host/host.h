@@ -39,15 +39,14 @@ public:
     void Send2Client(const QByteArray &sSend);
     void send(const QByteArray &message) override { Send2Client(message); }
 
-    // The listening socket's Close event: listen again, no longer counting as connected.
-    void sckListen_Close();
-
     Winsock sckListen;
     std::array<Winsock, 1> sckTrans;
     Winsock sckMsg;
 
 private:
     void sckListen_ConnectionRequest(qintptr requestID);
+    // The listening socket's Close event: listen again, no longer counting as connected.
+    void sckListen_Close();
     void sckTrans_DataArrival(int index);
     void sckTrans_Close(int index);
     void greet(int index);

@@ -3,12 +3,14 @@
 #include "platform/programexit.h"
 #include "platform/qtdialogs.h"
 #include "platform/random.h"
+#include "platform/translations.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations(app);
     QApplication::setApplicationName(QStringLiteral("morsk"));
     QtDialogs dialogs;
     ImmediateExit exit;

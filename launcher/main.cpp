@@ -2,12 +2,14 @@
 // the game from the folders beside it.
 #include "launcher/launcherwindow.h"
 #include "platform/qtdialogs.h"
+#include "platform/translations.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    installQtTranslations(app);
     QtDialogs dialogs;
     LauncherWindow window(dialogs);
     window.show();

@@ -7,26 +7,15 @@
 
 #include <QHostAddress>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
+#include <cerrno>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <utility>
-
-// Hands every accepted descriptor to its Winsock before Qt wraps it in a socket of its
-// own, so that ConnectionRequest can name the request and Accept can take it anywhere.
-class WinsockServer : public QTcpServer
-{
-public:
-    explicit WinsockServer(Winsock *owner) : QTcpServer(owner), m_owner(owner) {}
-
-protected:
-    void incomingConnection(qintptr descriptor) override { m_owner->onIncoming(descriptor); }
-
-private:
-    Winsock *m_owner;
-};
 
 namespace {
 
@@ -165,11 +154,21 @@ void Winsock::Listen()
     if (State() != sckClosed)
         throw WinsockError("Listen: the socket is in use (state " + std::to_string(State()) + ")");
     retire();
-    if (!m_server)
-        m_server = new WinsockServer(this);
+    if (!m_server) {
+        // Made first, so that it goes before the server's socket when this Winsock dies.
+        m_acceptor = new QSocketNotifier(QSocketNotifier::Read, this);
+        m_server = new QTcpServer(this);
+        connect(m_acceptor, &QSocketNotifier::activated, this, &Winsock::acceptOne);
+    }
+    m_acceptFailed = false;
     if (!m_server->listen(QHostAddress::Any, m_localPort))
         throw WinsockError("Listen on port " + std::to_string(m_localPort) + ": "
-                           + m_server->errorString().toStdString());
+                               + m_server->errorString().toStdString(),
+                           m_server->serverError(), m_server->errorString());
+    // QTcpServer binds and listens (with its errors in words); the accepting is ours.
+    m_server->pauseAccepting();
+    m_acceptor->setSocket(m_server->socketDescriptor());
+    m_acceptor->setEnabled(true);
 }
 
 void Winsock::Accept(qintptr requestId)
@@ -208,8 +207,10 @@ QByteArray Winsock::GetData()
 
 void Winsock::Close()
 {
-    if (m_server)
+    if (m_server) {
+        m_acceptor->setEnabled(false);
         m_server->close();
+    }
     retire();
 }
 
@@ -299,6 +300,57 @@ void Winsock::onIncoming(qintptr descriptor)
     // instead of hanging in a backlog that nobody reads.
     if (openRequests().remove(descriptor))
         ::close(int(descriptor));
+}
+
+// One caller per notification; the notifier comes again while more are waiting. The
+// accepting is done here rather than by QTcpServer because Qt 6.4 keeps the first error
+// of a listener for good: after the EAGAIN that ends every round of accepts, a failure
+// such as EMFILE (out of descriptors) no longer pauses it nor raises acceptError, and its
+// notifier fires for ever on the caller that it cannot take, at full CPU.
+void Winsock::acceptOne()
+{
+    const int descriptor = ::accept4(int(m_acceptor->socket()), nullptr, nullptr, SOCK_CLOEXEC);
+    if (descriptor >= 0) {
+        onIncoming(descriptor);
+        return;
+    }
+    switch (errno) {
+    case EAGAIN:
+    case EINTR:
+    // A caller that gave up, or a network error of its own (accept(2) passes them on):
+    // the listener is fine.
+    case ECONNABORTED:
+    case EPERM:
+    case EPROTO:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+    case ENONET:
+    case ENOPROTOOPT:
+    case EOPNOTSUPP:
+        return;
+    default:
+        listenerFailed();
+    }
+}
+
+// The system refuses to take callers off this listener (EMFILE, ENFILE, ENOBUFS,
+// ENOMEM): they would wait in its backlog for ever. That is the end of this listener,
+// its Close event, raised from the event loop like every other event and only while
+// it still listens as it was; its owner closes it and listens again.
+void Winsock::listenerFailed()
+{
+    m_acceptor->setEnabled(false);
+    if (std::exchange(m_acceptFailed, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (std::exchange(m_acceptFailed, false) && State() == sckListening)
+                emit Closed();
+        },
+        Qt::QueuedConnection);
 }
 
 void Winsock::onPeerGone()

@@ -6,21 +6,35 @@
 // as handed to SendData, nothing added; text conversion belongs to the callers.
 #pragma once
 
+#include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <memory>
 #include <stdexcept>
 
+class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 
 // Raised at once by Connect (and Listen) when the request can never succeed: an empty
-// or malformed remote host, a port of 0, a socket that is not closed.
+// or malformed remote host, a port of 0, a socket that is not closed. A port that
+// cannot be bound also carries the system's error and its reason in the installed
+// language, so that the program can tell the player which case it is.
 class WinsockError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
+    WinsockError(const std::string &what, QAbstractSocket::SocketError error, const QString &reason)
+        : std::runtime_error(what), m_error(error), m_reason(reason)
+    {
+    }
+    QAbstractSocket::SocketError error() const { return m_error; }
+    QString reason() const { return m_reason; }
+
+private:
+    QAbstractSocket::SocketError m_error = QAbstractSocket::UnknownSocketError;
+    QString m_reason;
 };
 
 class Winsock : public QObject
@@ -61,7 +75,7 @@ public:
     // unreachable peer fails later, leaving the socket closed without an event.
     void Connect();
     // Listens on LocalPort on all interfaces. Throws WinsockError with the system's
-    // reason when the port cannot be bound.
+    // error and reason when the port cannot be bound.
     void Listen();
     // Takes the pending connection named by requestId (from ConnectionRequest of a
     // listening Winsock) onto this socket. A request that nobody accepts by the time
@@ -79,7 +93,9 @@ signals:
     void ConnectionRequest(qintptr requestId);
     void DataArrival(qint64 bytesTotal);
     // The Close event: the other side or the network closed an established connection.
-    // Not raised for a Close() of our own.
+    // Not raised for a Close() of our own. On a listening socket: the system refused to
+    // accept a caller (out of descriptors, for one); the listener takes no further
+    // callers until it is closed and listens again.
     void Closed();
 
 private:
@@ -89,6 +105,8 @@ private:
     void retire();
     void onIncoming(qintptr descriptor);
     void onPeerGone();
+    void acceptOne();
+    void listenerFailed();
 
     QString m_remoteHost;
     quint16 m_remotePort = 0;
@@ -96,8 +114,9 @@ private:
     QString m_remoteIp;             // kept after the connection ends, as the control did
     QTcpSocket *m_socket = nullptr; // owned through Qt parent (this)
     QTcpServer *m_server = nullptr; // owned through Qt parent (this)
+    QSocketNotifier *m_acceptor = nullptr; // callers waiting on m_server's socket; Qt parent
     bool m_arrivalQueued = false;   // a DataArrival is on its way through the event loop
     bool m_established = false;     // the current socket has been connected
     bool m_peerClosed = false;      // ... and the other side or the network ended it
-    friend class WinsockServer;
+    bool m_acceptFailed = false;    // the listener's Close event is on its way
 };

@@ -26,7 +26,7 @@ lint=$(lintian --fail-on error "$deb" 2>&1) || fail "lintian reports errors"
 grep -v 'running with root privileges' <<<"$lint"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in libc6 libqt6gui6 fonts-ipafont-gothic libcap2-bin; do
+for dep in libc6 libqt6gui6 fonts-ipafont-gothic qt6-translations-l10n libcap2-bin; do
   [[ ", $depends," == *", $dep "* || ", $depends," == *", $dep,"* ]] || fail "Depends lacks $dep: $depends"
 done
 dpkg-deb -I "$deb" postinst >/dev/null 2>&1 || fail "the package has no postinst"

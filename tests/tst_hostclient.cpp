@@ -8,14 +8,21 @@
 #include "core/texts.h"
 #include "host/host.h"
 #include "host/hosttexts.h"
+#include "platform/translations.h"
 #include "protocol/messages.h"
 
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
+#include <fcntl.h>
 #include <functional>
+#include <linux/capability.h>
+#include <sched.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using Answer = Dialogs::Answer;
 
@@ -45,11 +52,47 @@ quint16 freePort()
     return probe.serverPort();
 }
 
+// This thread in a network namespace of its own, where it may not bind a port below
+// 1024: what a player without root meets on the game's port. Undone on destruction.
+class WithoutBindRight
+{
+public:
+    WithoutBindRight()
+    {
+        m_home = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        if (m_home < 0 || ::unshare(CLONE_NEWNET) != 0)
+            return;
+        m_inOwn = true;
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[CAP_TO_INDEX(CAP_NET_BIND_SERVICE)].effective &= ~CAP_TO_MASK(CAP_NET_BIND_SERVICE);
+        m_dropped = ::syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~WithoutBindRight()
+    {
+        if (m_dropped)
+            ::syscall(SYS_capset, &m_header, m_saved);
+        if (m_inOwn)
+            ::setns(m_home, CLONE_NEWNET);
+        if (m_home >= 0)
+            ::close(m_home);
+    }
+    bool active() const { return m_dropped; }
+
+private:
+    int m_home = -1;
+    bool m_inOwn = false;
+    bool m_dropped = false;
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+};
+
 struct Match
 {
-    explicit Match(std::initializer_list<float> draws) : random(draws)
+    explicit Match(std::initializer_list<float> draws, quint16 port = 0) : random(draws)
     {
-        host = std::make_unique<Host>(0, hostDialogs, hostExit, random);
+        host = std::make_unique<Host>(port, hostDialogs, hostExit, random);
         hostExit.onEnd = [this] { for (Winsock &s : host->sckTrans) s.Close(); host->sckListen.Close(); };
     }
     bool startClient(std::optional<QString> address = QStringLiteral("127.0.0.1"))
@@ -147,6 +190,13 @@ private:
     }
 
 private slots:
+    // What every program does first: the system's reasons in Qt's texts come in Japanese.
+    void initTestCase()
+    {
+        QVERIFY2(installQtTranslations(*QCoreApplication::instance()),
+                 "Qt's Japanese catalogue qtbase_ja.qm is missing (package qt6-translations-l10n)");
+    }
+
     void wholeMatchWithRematch()
     {
         Match m{0.9f, 0.1f};
@@ -245,11 +295,15 @@ private slots:
 
     void aCallerAfterTheListenerRestartIsTurnedAway()
     {
-        Match m{0.9f};
+        const quint16 port = freePort();
+        Match m({0.9f}, port);
         connectBoth(m);
-        m.host->sckListen_Close();
-        QTRY_VERIFY(!m.h().command5Visible);
-        QVERIFY(!m.h().bConnected);
+        // The system has no descriptor for a caller: the listener closes and listens
+        // again on the same port, no longer counting as connected.
+        QVERIFY(failOneAccept(port, [&] { return !m.h().bConnected; }));
+        QCOMPARE(m.host->sckListen.State(), int(Winsock::sckListening));
+        QCOMPARE(m.host->port(), port);
+        QVERIFY(!m.h().command5Visible);
         QTcpSocket caller;
         caller.connectToHost(QHostAddress::LocalHost, m.host->port());
         QVERIFY(caller.waitForConnected(2000));
@@ -337,18 +391,46 @@ private slots:
         QVERIFY(!client.game().model().command2Visible);
     }
 
+    void aHostThatCannotListenSaysWhyAndEnds_data()
+    {
+        QTest::addColumn<bool>("portTaken"); // or else no right to bind it
+        QTest::addColumn<QString>("remedy");
+        QTest::newRow("port in use") << true << QStringLiteral("ホスト（morsk）が既に起動していないか");
+        QTest::newRow("no right to bind port 1020")
+            << false
+            << QStringLiteral("sudo setcap cap_net_bind_service=+ep ")
+                   + QCoreApplication::applicationFilePath();
+    }
     void aHostThatCannotListenSaysWhyAndEnds()
     {
+        QFETCH(bool, portTaken);
+        QFETCH(QString, remedy);
         QTcpServer squatter;
-        QVERIFY(squatter.listen(QHostAddress::Any, 0));
+        std::optional<WithoutBindRight> withoutRight;
+        quint16 port = 1020;
+        if (portTaken) {
+            QVERIFY(squatter.listen(QHostAddress::Any, 0));
+            port = squatter.serverPort();
+        } else {
+            withoutRight.emplace();
+            if (!withoutRight->active())
+                QSKIP("needs root, to make a network namespace and give up the right to bind");
+        }
         ScriptedRandom random;
         ScriptedDialogs dialogs;
         RecordingExit exit;
-        Host host(squatter.serverPort(), dialogs, exit, random);
+        Host host(port, dialogs, exit, random);
         QVERIFY(!host.startUp());
+        withoutRight.reset();
         QCOMPARE(dialogs.shown().size(), 1);
-        QVERIFY(dialogs.shown()[0].text.startsWith(
-            QStringLiteral("ポート%1での接続待ちに失敗しました。").arg(squatter.serverPort())));
+        const QString text = dialogs.shown()[0].text;
+        const QStringList lines = text.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines[0], QStringLiteral("ポート%1での接続待ちに失敗しました。").arg(port));
+        // The system's reason, in Qt's Japanese.
+        QVERIFY2(lines[1].startsWith(QStringLiteral("原因：")) && lines[1].size() > 3, qPrintable(text));
+        QVERIFY2(!lines[1].contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(text));
+        QVERIFY2(text.contains(remedy), qPrintable(text));
+        QCOMPARE(text.contains(QStringLiteral("setcap")), !portTaken);
         QVERIFY(exit.ended());
         QCOMPARE(exit.status(), 1);
     }

@@ -1,7 +1,6 @@
 // The socket component over real loopback connections on free ports: connecting,
 // handing a request to another socket, exact bytes both ways, which closes raise the
-// Close event, the failures that are immediate and those that come later, and the
-// host's turn-away sequence.
+// Close event, and the failures that are immediate and those that come later.
 #include "platform/winsock.h"
 
 #include <QCoreApplication>
@@ -66,7 +65,6 @@ private slots:
     void listenOnBusyPortThrowsWithReason();
     void listenerCanListenAgainAfterClose();
     void connectUsesGivenLocalPort();
-    void turnAwaySequenceDeliversBusyThenClose();
     void dataDuringAHandlersBoxIsAnnounced();
     void closeComesAfterTheDataAheadOfIt();
     void backToBackMessagesAreNotHeldBack();
@@ -471,47 +469,6 @@ void TestWinsock::connectUsesGivenLocalPort()
     m_client->setLocalPort(local);
     connectClient();
     QCOMPARE(m_client->LocalPort(), local);
-}
-
-// The host's reaction to a second caller while its game socket is busy: accept on the
-// spare socket, send "0busy", let pending events run once, close.
-void TestWinsock::turnAwaySequenceDeliversBusyThenClose()
-{
-    Winsock spare;
-    m_listener->Listen();
-    connect(m_listener.get(), &Winsock::ConnectionRequest, this, [&](qintptr id) {
-        if (m_server->State() == Winsock::sckClosed) {
-            m_server->Accept(id);
-            m_server->SendData("0hello");
-            QCoreApplication::processEvents();
-            return;
-        }
-        if (spare.State() != Winsock::sckClosed)
-            spare.Close();
-        spare.Accept(id);
-        spare.SendData("0busy");
-        QCoreApplication::processEvents();
-        spare.Close();
-    });
-
-    Received atFirst(*m_client);
-    m_client->setRemoteHost("127.0.0.1");
-    m_client->setRemotePort(m_listener->LocalPort());
-    m_client->Connect();
-    QTRY_COMPARE(atFirst.bytes, QByteArray("0hello"));
-
-    Winsock caller;
-    Received atCaller(caller);
-    QSignalSpy callerClosed(&caller, &Winsock::Closed);
-    QSignalSpy firstClosed(m_client.get(), &Winsock::Closed);
-    caller.setRemoteHost("127.0.0.1");
-    caller.setRemotePort(m_listener->LocalPort());
-    caller.Connect();
-    QTRY_COMPARE(callerClosed.count(), 1);
-    QCOMPARE(atCaller.bytes, QByteArray("0busy"));
-    QCOMPARE(spare.State(), int(Winsock::sckClosed));
-    QCOMPARE(firstClosed.count(), 0);
-    QCOMPARE(m_client->State(), int(Winsock::sckConnected));
 }
 
 // A DataArrival handler that opens a modal box spins a nested event loop; bytes that

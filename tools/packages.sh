@@ -20,9 +20,9 @@ ensure_packages() {
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building and running the programs needs.
+# What building and running the programs needs (Qt's own texts in Japanese included).
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-                fonts-ipafont-gothic libcap2-bin)
+                fonts-ipafont-gothic libcap2-bin qt6-translations-l10n)
 
 # What building and checking the Debian package needs beyond that: dpkg-shlibdeps and
 # file for its dependencies, lintian and the validators of its menu entry and metadata.
