@@ -338,9 +338,6 @@ void TestLineChat::peerCloses_data()
     QTest::newRow("after text without a line end")
         << QByteArray("0hello") << QStringLiteral("0hello") + disconnectedLine
         << QStringLiteral("0helloサーバから切断されました\n");
-    QTest::newRow("after a lone CR")
-        << QByteArray("0hello\r") << QStringLiteral("0hello\r") + disconnectedLine
-        << QStringLiteral("0hello\nサーバから切断されました\n");
     QTest::newRow("after a whole line")
         << QByteArray("abc\r\n") << QStringLiteral("abc\r\n") + disconnectedLine
         << QStringLiteral("abc\nサーバから切断されました\n");
