@@ -62,9 +62,10 @@ def extents(node):
     return "%d %d %d %d" % (e.x, e.y, e.width, e.height)
 
 
-def wait(what, probe, timeout):
+def wait(what, probe, timeout, seen=None):
     """Calls probe() until it returns something other than None, at most `timeout`
-    seconds, a tenth of a second apart; the accessibility bus tells no events here."""
+    seconds, a tenth of a second apart; the accessibility bus tells no events here.
+    On failure says what did not come and, from `seen`, what was there instead."""
     deadline = time.monotonic() + timeout
     while True:
         try:
@@ -74,7 +75,8 @@ def wait(what, probe, timeout):
         if found is not None:
             return found
         if time.monotonic() >= deadline:
-            sys.exit("FAIL: %s did not come within %g s" % (what, timeout))
+            instead = ", found %s instead" % seen.get("value") if seen else ""
+            sys.exit("FAIL: %s did not come within %g s%s" % (what, timeout, instead))
         time.sleep(0.1)
 
 
@@ -158,12 +160,9 @@ def main():
         seen = {}
 
         def placed():
-            seen["at"] = extents(window_titled(args[0]))
-            return seen["at"] if seen["at"] == place else None
-        try:
-            print(wait("the window %r at %s" % (args[0], place), placed, t))
-        except SystemExit:
-            sys.exit("FAIL: the window %r is at %s, expected %s" % (args[0], seen.get("at"), place))
+            seen["value"] = extents(window_titled(args[0]))
+            return seen["value"] if seen["value"] == place else None
+        print(wait("the window %r at %s" % (args[0], place), placed, t, seen))
     elif cmd == "gone":
         wait("the end of the window %r" % args[0],
              lambda: True if window_titled(args[0]) is None else None, t)
@@ -186,21 +185,11 @@ def main():
         win = in_window(args[0], t)
         seen = {}
 
-        def probe():
-            node = next(n for n in nodes(win) if n.name == args[1])
-            seen["description"] = node.description
-            return node if node.description == args[2] else None
-        deadline = time.monotonic() + t
-        while time.monotonic() < deadline:
-            try:
-                if probe() is not None:
-                    print("ok: %r in %r reads %r" % (args[1], args[0], args[2]))
-                    return 0
-            except StopIteration:
-                pass
-            time.sleep(0.1)
-        sys.exit("FAIL: %r in %r reads %r, expected %r"
-                 % (args[1], args[0], seen.get("description"), args[2]))
+        def described():
+            seen["value"] = repr(next(n for n in nodes(win) if n.name == args[1]).description)
+            return True if seen["value"] == repr(args[2]) else None
+        wait("%r in %r read as %r" % (args[1], args[0], args[2]), described, t, seen)
+        print("ok: %r in %r reads %r" % (args[1], args[0], args[2]))
     elif cmd == "game":
         return 0 if check_game(in_window(args[0], t)) else 1
     elif cmd == "dump":

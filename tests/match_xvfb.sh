@@ -60,7 +60,7 @@ done
 echo "ok: both windows offer the confirm button"
 
 # Side by side, so that the pointer reaches the cells of both.
-xdotool windowmove --sync "$(x11_window "$client_title")" 1024 0
+timeout 10 xdotool windowmove --sync "$(x11_window "$client_title")" 1024 0
 atspi window "$client_title" 1024 0 1024 768 >/dev/null || fail "the client window did not move"
 import -window "$(x11_window "$host_title")" "$shots/match-host-connected.png"
 import -window "$(x11_window "$client_title")" "$shots/match-client-connected.png"

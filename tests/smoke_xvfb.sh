@@ -74,7 +74,7 @@ done
 # Side by side for the pictures; the reads below give the host time to repaint.
 client_win=$(xdotool search --all --onlyvisible --pid "$trelvin_pid" --name '^Kelvaro' | head -n 1)
 host_win=$(xdotool search --all --onlyvisible --pid "$morsk_pid" --name '^Kelvaro' | head -n 1)
-xdotool windowmove --sync "$client_win" 1024 0
+timeout 10 xdotool windowmove --sync "$client_win" 1024 0
 atspi window "$client_title" 1024 0 1024 768 >/dev/null || fail "trelvin's window did not move"
 atspi dump "$host_title" "$shots/morsk-atspi.txt" && echo "ok: $shots/morsk-atspi.txt"
 atspi dump "$client_title" "$shots/trelvin-atspi.txt" && echo "ok: $shots/trelvin-atspi.txt"
