@@ -10,7 +10,10 @@ what it looks for and exits 1, saying what it saw, when that does not come.
   gone TITLE                        no window so titled any more
   find TITLE ROLE NAME [--hidden]   a node of that role and name, showing (or hidden):
                                     prints x y width height of the node
-  press TITLE ROLE NAME             does the node's press action
+  press TITLE ROLE NAME [--announces NODE DESCRIPTION]...
+                                    does the node's press action; with --announces,
+                                    the press must make the programs announce that
+                                    each node named NODE now reads its DESCRIPTION
   type TITLE TEXT                   sets the text of the window's first text box
   describe TITLE NAME DESCRIPTION   the node so named reads that description
   game TITLE                        the game window names its six frames, nine option
@@ -101,6 +104,29 @@ def press(node):
     sys.exit("FAIL: %r has no press action (%s)" % (node.name, ", ".join(names)))
 
 
+def press_and_listen(node, expected, timeout):
+    """Presses `node` while listening for the changes of description that a screen
+    reader hears: the events, not a later read of the tree. `expected` maps node
+    names to the descriptions they must be announced with."""
+    from gi.repository import GLib
+    heard = {}
+
+    def on_change(event):
+        name = event.source.name if event.source is not None else None
+        if name in expected:
+            heard[name] = event.source.description
+            if heard == expected:
+                pyatspi.Registry.stop()
+    pyatspi.Registry.registerEventListener(on_change, "object:property-change:accessible-description")
+    GLib.idle_add(lambda: press(node) and False)
+    GLib.timeout_add(int(timeout * 1000), lambda: pyatspi.Registry.stop() and False)
+    pyatspi.Registry.start()
+    if heard != expected:
+        sys.exit("FAIL: announced %s within %g s, expected %s" % (heard, timeout, expected))
+    for name, description in expected.items():
+        print("ok: %r announced as %r" % (name, description))
+
+
 def check_game(win):
     """The game window as a screen reader presents it."""
     failures = []
@@ -146,6 +172,7 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     p.add_argument("--timeout", type=float, default=20)
     p.add_argument("--hidden", action="store_true")
+    p.add_argument("--announces", nargs=2, action="append", metavar=("NODE", "DESCRIPTION"))
     p.add_argument("command")
     p.add_argument("args", nargs="*")
     a = p.parse_intermixed_args()
@@ -174,8 +201,12 @@ def main():
         print(extents(node))
     elif cmd == "press":
         win = in_window(args[0], t)
-        press(wait("a %s %r in %r" % (args[1], args[2], args[0]),
-                   lambda: node_named(win, args[1], args[2]), t))
+        node = wait("a %s %r in %r" % (args[1], args[2], args[0]),
+                    lambda: node_named(win, args[1], args[2]), t)
+        if a.announces:
+            press_and_listen(node, dict(a.announces), t)
+        else:
+            press(node)
     elif cmd == "type":
         win = in_window(args[0], t)
         box = wait("a text box in %r" % args[0],

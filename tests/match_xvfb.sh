@@ -4,7 +4,7 @@
 # answers the address and greeting boxes; both windows must then show the confirm
 # button. Each player places the fleet with the real pointer on the cells the tree
 # names, confirms and answers はい; the player whose turn it is fires at the peer's
-# top-left cell, and both windows must then describe that cell as hit. Screenshots and
+# top-left cell, and both windows must announce that cell as hit. Screenshots and
 # the trees after the shot go to the screenshot folder.
 # Needs port 1020 free (the programs always use it); skips (77) when it is not.
 # Usage: match_xvfb.sh DIST_DIR SCREENSHOT_DIR
@@ -98,9 +98,9 @@ fi
 echo "ok: $shooter fires first"
 atspi describe "$target" '自分の陣地 1行1列' '大潜水艦' && atspi describe "$shooter" '相手の陣地 1行1列' '' ||
   fail "the cell to fire at is told as marked before the shot"
-atspi press "$shooter" 'push button' '相手の陣地 1行1列' || fail "no opponent cell to fire at"
-atspi describe "$target" '自分の陣地 1行1列' '大潜水艦、命中（●）' || fail "the hit is not told on the board fired at"
-atspi describe "$shooter" '相手の陣地 1行1列' '命中（●）' || fail "the hit is not told on the shooter's board"
+# Both programs announce the hit as a screen reader hears it.
+atspi press "$shooter" 'push button' '相手の陣地 1行1列' --announces '相手の陣地 1行1列' '命中（●）' \
+  --announces '自分の陣地 1行1列' '大潜水艦、命中（●）' || fail "the hit is not announced on both boards"
 atspi find "$shooter" label '相手のターンです。' >/dev/null || fail "the shooter keeps the turn"
 atspi find "$target" label "$yourturn" >/dev/null || fail "the turn did not pass"
 
