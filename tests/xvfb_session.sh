@@ -54,6 +54,9 @@ xvfb_session_start() {
   /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
     { echo "python3-pyatspi is missing (./test.sh installs it)"; return 1; }
 
+  # The accessibility bus puts its socket here: private, like everything else.
+  mkdir -m 700 "$xvfb_work/runtime"
+  export XDG_RUNTIME_DIR="$xvfb_work/runtime"
   mkfifo "$xvfb_work/display" "$xvfb_work/bus"
   Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$xvfb_work/display" \
     >"$xvfb_work/xvfb.log" 2>&1 &
@@ -72,8 +75,6 @@ xvfb_session_start() {
   /usr/libexec/at-spi-bus-launcher --launch-immediately >"$xvfb_work/atspi.log" 2>&1 &
   xvfb_track $!
 
-  mkdir -m 700 "$xvfb_work/runtime"
-  export XDG_RUNTIME_DIR="$xvfb_work/runtime"
   unset WAYLAND_DISPLAY
   export QT_QPA_PLATFORM=xcb
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
