@@ -7,6 +7,7 @@
 #include "core/game.h"
 #include "core/layout.h"
 #include "core/optionitem.h"
+#include "core/texts.h"
 #include "platform/colors.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
@@ -31,6 +32,37 @@ QColor colorOf(CellCode code)
         break;
     }
     return colors::buttonFace();
+}
+
+const QString &shipName(CellCode code)
+{
+    switch (code) {
+    case CellCode::clrLarge:
+        return texts::large;
+    case CellCode::clrMedium:
+        return texts::medium;
+    case CellCode::clrSmall:
+        return texts::small;
+    case CellCode::clrWater:
+        break;
+    }
+    return texts::water;
+}
+
+QString markName(const QString &mark)
+{
+    if (mark == marks::hit)
+        return texts::hitMark;
+    if (mark == marks::miss)
+        return texts::missMark;
+    return mark;
+}
+
+// What a cell holds, for assistive technology; the widget announces a change itself.
+void describe(CellButton *b, const QString &state)
+{
+    if (b->accessibleDescription() != state)
+        b->setAccessibleDescription(state);
 }
 
 // The status texts break lines with CR LF.
@@ -81,12 +113,12 @@ Form1::Form1(Game &game, QWidget *parent) : QWidget(parent), m_game(game)
 
 void Form1::buildFrames(const Layout &l)
 {
-    const std::array<std::pair<const char *, Place>, 6> frames{{
-        {"自分の陣地", l.Frame1}, {"相手の陣地", l.Frame2}, {"大潜水艦", l.Frame3},
-        {"中潜水艦", l.Frame4},   {"小潜水艦", l.Frame5},   {"状態", l.Frame6},
+    const std::array<std::pair<const QString &, Place>, 6> frames{{
+        {texts::ownBoard, l.Frame1}, {texts::opponentBoard, l.Frame2}, {texts::large, l.Frame3},
+        {texts::medium, l.Frame4},   {texts::small, l.Frame5},         {texts::status, l.Frame6},
     }};
     for (std::size_t n = 0; n < frames.size(); ++n) {
-        m_frames[n] = new FrameBox(QString::fromUtf8(frames[n].first), this);
+        m_frames[n] = new FrameBox(frames[n].first, this);
         place(m_frames[n], frames[n].second);
     }
     // Only the host reacts to the pointer over the own board's margin.
@@ -98,6 +130,7 @@ void Form1::buildOwnBoard(const Layout &l)
 {
     for (int i = 0; i < cell::count; ++i) {
         auto *b = new CellButton(Frame(1));
+        b->setAccessibleName(texts::cellName(texts::ownBoard, cell::row(i), cell::column(i)));
         place(b, layout::cell(i));
         connect(b, &CellButton::mouseMoved, this, [this, i] { m_game.ownCellMouseMove(i); });
         connect(b, &CellButton::mouseDown, this, [this, i] { m_game.ownCellMouseDown(i); });
@@ -123,6 +156,7 @@ void Form1::buildOpponentBoard()
 {
     for (int i = 0; i < cell::count; ++i) {
         auto *b = new CellButton(Frame(2));
+        b->setAccessibleName(texts::cellName(texts::opponentBoard, cell::row(i), cell::column(i)));
         b->setColor(colors::buttonFace());
         place(b, layout::cell(i));
         connect(b, &CellButton::clicked, this, [this, i] { m_game.command3Click(i); });
@@ -136,13 +170,23 @@ void Form1::buildPictures(const Layout &l)
         const PictureCell &pc = l.Command4[i];
         auto *b = new CellButton(Frame(pc.frame));
         b->setColor(colorOf(pc.code));
+        b->setAccessibleName(shipName(pc.code));
         b->setEnabled(false);
         place(b, pc.place);
         m_command4[i] = b;
     }
+    // The captions are cut off to the circle; the description says what each item
+    // chooses. Item 0 is vertical for the large and the small submarine, horizontal for
+    // the medium one.
+    const std::array<std::array<const QString *, 2>, 3> orientations{{
+        {&texts::vertical, &texts::horizontal},
+        {&texts::horizontal, &texts::vertical},
+        {&texts::vertical, &texts::horizontal},
+    }};
     for (int selector = 0; selector < 3; ++selector) {
         for (int item = 0; item < 2; ++item) {
             auto *o = new OptionItem(QStringLiteral("Option%1").arg(selector + 1), Frame(3 + selector));
+            o->setAccessibleDescription(*orientations[selector][item]);
             place(o, l.orientation[selector][item]);
             connect(o, &OptionItem::clicked, this,
                     [this, selector, item] { m_game.orientationClick(selector, item); });
@@ -184,9 +228,13 @@ void Form1::refresh()
         own->setColor(colorOf(m.Command1[i].code));
         own->setText(m.Command1[i].mark);
         own->setEnabled(m.Command1[i].enabled);
+        const QString ownMark = markName(m.Command1[i].mark);
+        describe(own, ownMark.isEmpty() ? shipName(m.Command1[i].code)
+                                        : shipName(m.Command1[i].code) + QStringLiteral("、") + ownMark);
         CellButton *opp = m_command3[i];
         opp->setText(m.Command3[i].mark);
         opp->setEnabled(m.Command3[i].enabled);
+        describe(opp, markName(m.Command3[i].mark));
     }
     for (int item = 0; item < 3; ++item) {
         m_option4[item]->setChecked(m.Option4[item]);
@@ -206,20 +254,8 @@ void Form1::refresh()
 
 int Form1::keyCodeOf(int qtKey)
 {
-    switch (qtKey) {
-    case Qt::Key_Escape:
-        return 27;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return 13;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return 9;
-    case Qt::Key_Backspace:
-        return 8;
-    default:
-        return qtKey;
-    }
+    // Only Esc means anything to the game; other keys pass with Qt's code.
+    return qtKey == Qt::Key_Escape ? 27 : qtKey;
 }
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)

@@ -5,6 +5,10 @@
 // the Game's model: it repaints whenever the model changes and keeps no state of its
 // own. Every event handler turns the event into one call of the Game.
 //
+// Assistive technology reads it as a player sees it: the frames by their captions, each
+// grid cell by its board, row and column, with the water or submarine on it and the
+// mark of a shot as its description, announced whenever the model changes it.
+//
 // The window is created with its button-face background, the grids placed and the
 // focus on Aaa, which stands at its design place until start-up calls
 // moveAaaOutOfSight(). It receives every key press before the focused control (unless

@@ -1,11 +1,28 @@
 // Painting of the frame and the test for "over the frame itself".
 #include "core/framebox.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace {
+
+// A plain widget reads as an unnamed filler; the frame is a named group, as the
+// toolkit's own group box is.
+QAccessibleInterface *accessibleFrame(const QString &className, QObject *object)
+{
+    if (className != QLatin1String("FrameBox") || !object->isWidgetType())
+        return nullptr;
+    auto *frame = static_cast<FrameBox *>(object);
+    return new QAccessibleWidget(frame, QAccessible::Grouping, frame->caption());
+}
+
+} // namespace
+
 FrameBox::FrameBox(const QString &caption, QWidget *parent) : QWidget(parent), m_caption(caption)
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleFrame), true);
+    Q_UNUSED(factoryInstalled);
     setMouseTracking(true);
     setAutoFillBackground(true);
 }

@@ -1,7 +1,8 @@
 // A frame of the game window: a container with an etched border and a caption in the
 // window's font, drawn like the system's frame control. It reports pointer movement
 // over the frame itself, that is over its margin and caption and not over any control
-// inside it, which is what the host's own-board frame reacts to.
+// inside it, which is what the host's own-board frame reacts to. Assistive technology
+// reads it as a group named by its caption.
 #pragma once
 
 #include <QString>

@@ -73,8 +73,6 @@ public:
     // The greeting branch needs the connection's remote address; the client sets it.
     void setRemoteAddressSource(std::function<QString()> source) { m_remoteAddress = std::move(source); }
 
-    Dialogs &dialogs() { return m_dialogs; }
-
 private:
     void send(const QByteArray &message);
     void run(std::function<void()> handler);

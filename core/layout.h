@@ -20,7 +20,6 @@ struct Place
     int height = 0;
 
     QRect pixels() const;
-    friend bool operator==(const Place &, const Place &) = default;
 };
 
 // One submarine picture cell: which of Frame3/4/5 holds it and where.

@@ -1,11 +1,59 @@
 // The option item leaves its grouping to the model and fits its circle to its size.
 #include "core/optionitem.h"
 
+#include <QAccessibleWidget>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+namespace {
+
+class AccessibleOptionItem : public QAccessibleWidget
+{
+public:
+    explicit AccessibleOptionItem(OptionItem *item) : QAccessibleWidget(item, QAccessible::RadioButton) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return item()->text();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = item()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override
+    {
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction())
+            item()->click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    OptionItem *item() const { return static_cast<OptionItem *>(widget()); }
+};
+
+QAccessibleInterface *accessibleOptionItem(const QString &className, QObject *object)
+{
+    if (className != QLatin1String("OptionItem") || !object->isWidgetType())
+        return nullptr;
+    return new AccessibleOptionItem(static_cast<OptionItem *>(object));
+}
+
+} // namespace
+
 OptionItem::OptionItem(const QString &caption, QWidget *parent) : QRadioButton(caption, parent)
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleOptionItem), true);
+    Q_UNUSED(factoryInstalled);
     setAutoExclusive(false);
 }
 

@@ -4,6 +4,10 @@
 //
 // The orientation items are narrower than the style's circle with its caption; such an
 // item shows only the circle, shrunk to fit, so that it is never cut off.
+//
+// Since its group is not exclusive to the toolkit, the toolkit would present it to
+// assistive technology as a check box; it is presented as the option (radio) button it
+// is, named by its caption, with its state and a press action.
 #pragma once
 
 #include <QRadioButton>

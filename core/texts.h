@@ -1,4 +1,5 @@
-// The Japanese texts the game core shows: box texts and titles and status texts.
+// The Japanese texts the game core shows: box texts and titles, status texts, and what
+// assistive technology reads for the controls that show no text of their own.
 #pragma once
 
 #include <QString>
@@ -27,6 +28,26 @@ inline const QString connected = QStringLiteral("接続されました");
 inline const QString connectedTitle = QStringLiteral("接続確認");
 inline const QString connectedWith = QStringLiteral("と接続されました");
 inline const QString placeSubmarines = QStringLiteral("潜水艦を配置しましょう");
+
+// Frame captions, which also name the boards and the submarines.
+inline const QString ownBoard = QStringLiteral("自分の陣地");
+inline const QString opponentBoard = QStringLiteral("相手の陣地");
+inline const QString large = QStringLiteral("大潜水艦");
+inline const QString medium = QStringLiteral("中潜水艦");
+inline const QString small = QStringLiteral("小潜水艦");
+inline const QString status = QStringLiteral("状態");
+
+// Read out for a grid cell: its board, row and column counted from 1, and what it
+// holds: the water or the submarine on it (own board only) and the mark of a shot.
+inline QString cellName(const QString &board, int row, int column)
+{
+    return QStringLiteral("%1 %2行%3列").arg(board).arg(row + 1).arg(column + 1);
+}
+inline const QString water = QStringLiteral("海");
+inline const QString hitMark = QStringLiteral("命中（●）");
+inline const QString missMark = QStringLiteral("はずれ（×）");
+inline const QString vertical = QStringLiteral("縦向き");
+inline const QString horizontal = QStringLiteral("横向き");
 
 inline const QString phasePlacement = QStringLiteral("Haiti");
 inline const QString phaseGame = QStringLiteral("Game");

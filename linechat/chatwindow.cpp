@@ -151,9 +151,8 @@ void ChatWindow::appendToLog(const QString &text)
 
 void ChatWindow::appendLine(const QString &line)
 {
-    // The window's own notes stand on a line of their own, also after text that came
-    // without a line end (the host's messages carry none).
-    const bool atLineStart = m_log.isEmpty() || m_log.endsWith(QLatin1Char('\n'))
-        || m_log.endsWith(QLatin1Char('\r'));
-    appendToLog((atLineStart ? QString() : crLf) + line + crLf);
+    // The window's own notes follow what arrived directly, with no line end put in
+    // before them: the log shows the peer's bytes as they came, so a line end in it is
+    // always one the peer sent. Each note ends its own line.
+    appendToLog(line + crLf);
 }

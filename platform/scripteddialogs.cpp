@@ -1,5 +1,7 @@
 #include "platform/scripteddialogs.h"
 
+#include <QtGlobal>
+
 Dialogs::Answer ScriptedDialogs::MsgBox(const QString &text, Buttons buttons,
                                         const QString &title)
 {
@@ -14,8 +16,8 @@ Dialogs::Answer ScriptedDialogs::MsgBox(const QString &text, Buttons buttons,
         s.answer = m_answers.front();
         m_answers.pop_front();
     } else {
-        s.answer = Answer::No;
-        ++m_unscripted;
+        qFatal("ScriptedDialogs: no answer scripted for the box \"%s\" (title \"%s\")",
+               qUtf8Printable(text), qUtf8Printable(title));
     }
     m_shown.append(s);
     if (m_hook)

@@ -29,7 +29,8 @@ public:
                      const QString &defaultText = {}) override;
 
     // Answers for the Yes/No boxes, in order; OK boxes take none. A Yes/No box with no
-    // scripted answer left is answered No and counted in unscripted().
+    // scripted answer left is a fault of the test: it ends the test program with the
+    // box's text, rather than answering in silence.
     void answer(Answer a) { m_answers.push_back(a); }
     void answer(std::initializer_list<Answer> as) { m_answers.insert(m_answers.end(), as); }
     // Texts for the input boxes, in order; none left means the player cancelled.
@@ -39,8 +40,6 @@ public:
 
     const QList<Shown> &shown() const { return m_shown; }
     QStringList texts() const;
-    int unscripted() const { return m_unscripted; }
-    int pendingAnswers() const { return int(m_answers.size()); }
     void clear() { m_shown.clear(); }
 
 private:
@@ -48,5 +47,4 @@ private:
     std::deque<Answer> m_answers;
     std::deque<QString> m_typed;
     std::function<void(const Shown &)> m_hook;
-    int m_unscripted = 0;
 };

@@ -18,8 +18,9 @@ public:
     // longer than maxOtherText.
     qint64 dropped() const { return m_dropped; }
 
-    // The most that is ever held back: the longest message text.
-    static constexpr int maxPending = 9;
+    // The most that is ever held back: a strict prefix of the longest message text
+    // ("1配置完了", 9 bytes). A whole message is always handed on, never held.
+    static constexpr int maxPending = 8;
     // The longest text that matches no message and is still handed on.
     static constexpr int maxOtherText = 64;
 

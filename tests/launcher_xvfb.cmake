@@ -1,5 +1,6 @@
-# The installed launcher (and pellu) under Xvfb: windows found by title, screenshots,
-# and a real click that must bring up the host window. Needs `cmake --install` first.
+# The installed launcher (and pellu) under Xvfb, read through the accessibility tree:
+# titles, sizes, texts and buttons, screenshots, and a real click that must bring up
+# the host window. Needs `cmake --install` first.
 add_test(NAME launcher_xvfb
          COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/launcher_xvfb.sh ${CMAKE_INSTALL_PREFIX}
                  ${CMAKE_BINARY_DIR}/screenshots)

@@ -1,25 +1,26 @@
 #!/usr/bin/env bash
-# The installed morsk and trelvin under Xvfb, driven with real key events: the client's
-# player types 127.0.0.1 into the address box and answers the greeting box; both
-# windows must then show the confirm button. Screenshots go to the screenshot folder.
+# The installed morsk and trelvin under Xvfb over port 1020, played up to the first shot
+# and read through the accessibility tree (tests/atspi_read.py): the client's player
+# answers the address and greeting boxes; both windows must then show the confirm
+# button. Each player places the fleet with the real pointer on the cells the tree
+# names, confirms and answers はい; the player whose turn it is fires at the peer's
+# top-left cell, and both windows must announce that cell as hit. Screenshots and
+# the trees after the shot go to the screenshot folder.
 # Needs port 1020 free (the programs always use it); skips (77) when it is not.
 # Usage: match_xvfb.sh DIST_DIR SCREENSHOT_DIR
 set -u
-# A network namespace of its own, where it can have one, so that port 1020 is free for
-# its host whatever else runs on this machine.
-if [ -z "${KELVARO_TEST_NETNS:-}" ] && command -v unshare >/dev/null && command -v ip >/dev/null &&
-    unshare -rn true 2>/dev/null; then
-  export KELVARO_TEST_NETNS=1
-  exec unshare -rn bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
-fi
+. "$(dirname "$0")/xvfb_session.sh"
+xvfb_enter_netns "$@"
 dist=$1
 shots=$2
 mkdir -p "$shots"
+host_title='Kelvaro(サーバー側)'
+client_title='Kelvaro(クライアント側)'
 
 for p in "$dist/Orrin/morsk" "$dist/Velk/trelvin"; do
   [ -x "$p" ] || { echo "SKIP: $p is not installed (run cmake --install first)"; exit 77; }
 done
-for tool in Xvfb xdotool import compare; do
+for tool in xdotool import; do
   command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (./test.sh installs it)"; exit 1; }
 done
 if (exec 3<>/dev/tcp/127.0.0.1/1020) 2>/dev/null; then
@@ -30,69 +31,82 @@ if [ "$(id -u)" != 0 ] && ! getcap "$dist/Orrin/morsk" 2>/dev/null | grep -q cap
   echo "SKIP: not root and morsk has no cap_net_bind_service, so it cannot bind port 1020"
   exit 77
 fi
+xvfb_session_start 2048x1024x24 || { echo "FAIL: no desktop to test on"; exit 1; }
 
-display=""
-for n in $(seq 91 140); do
-  if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "FAIL: no free X display"; exit 1; }
-
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null; }
-trap cleanup EXIT
-
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=$display
-export QT_QPA_PLATFORM=xcb
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
-
-find_window() { # title, seconds
-  timeout "$2" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
-}
 fail() { echo "FAIL: $*"; import -window root "$shots/match-failure.png" 2>/dev/null; exit 1; }
+x11_window() { # title
+  xdotool search --onlyvisible --name "^$(printf '%s' "$1" | sed 's/[()]/\\&/g')\$" | head -n 1
+}
 
 (cd "$dist" && exec ./Orrin/morsk) &
-pids+=($!)
-host=$(find_window '^Kelvaro\(サーバー側\)$' 20) || true
-[ -n "$host" ] || fail "the host window did not appear"
-sleep 0.5
-import -window "$host" "$shots/match-host-waiting.png"
+xvfb_track $!
+atspi window "$host_title" >/dev/null || fail "the host window did not appear"
+import -window "$(x11_window "$host_title")" "$shots/match-host-waiting.png"
 
 (cd "$dist" && exec ./Velk/trelvin) &
-pids+=($!)
-ask=$(find_window '^接続$' 20) || true
-[ -n "$ask" ] || fail "the address box did not appear"
-xdotool windowfocus --sync "$ask" 2>/dev/null || true
-xdotool type --delay 30 "127.0.0.1"
-xdotool key Return
+xvfb_track $!
+atspi type '接続' 127.0.0.1 || fail "the address box did not appear"
+atspi press '接続' 'push button' OK || fail "the address box has no OK"
 
-greeting=$(find_window '^接続確認$' 20) || true
-[ -n "$greeting" ] || fail "the greeting box did not appear on the client"
+atspi find '接続確認' label '接続されました' >/dev/null || fail "the greeting box did not appear on the client"
 import -window root "$shots/match-greeting.png"
-xdotool windowfocus --sync "$greeting" 2>/dev/null || true
-xdotool key Return
+atspi press '接続確認' 'push button' OK || fail "the greeting box has no OK"
+atspi gone '接続確認' || fail "the greeting box did not close"
 
-client=$(find_window '^Kelvaro\(クライアント側\)$' 20) || true
-[ -n "$client" ] || fail "the client window did not appear"
-# The greeting box closes before the client's label and confirm button change.
-for _ in $(seq 50); do
-  xdotool search --onlyvisible --name '^接続確認$' >/dev/null 2>&1 || break
-  sleep 0.1
+# The confirm button appears on both sides, whatever covers the host's window.
+for title in "$host_title" "$client_title"; do
+  atspi find "$title" 'push button' '配置完了' >/dev/null || fail "$title shows no confirm button"
 done
-sleep 1
-import -window "$host" "$shots/match-host-connected.png"
-import -window "$client" "$shots/match-client-connected.png"
+echo "ok: both windows offer the confirm button"
+
+# Side by side, so that the pointer reaches the cells of both.
+timeout 10 xdotool windowmove --sync "$(x11_window "$client_title")" 1024 0
+atspi window "$client_title" 1024 0 1024 768 >/dev/null || fail "the client window did not move"
+import -window "$(x11_window "$host_title")" "$shots/match-host-connected.png"
+import -window "$(x11_window "$client_title")" "$shots/match-client-connected.png"
 import -window root "$shots/match-desktop.png"
 
-# The confirm button sits inside the own-grid frame; it must now be drawn where the
-# waiting host showed nothing. Host: frame at (223,60) + button (131,228), 60 x 22 px.
-crop() { convert "$1" -crop "$2" +repage "$3"; }
-crop "$shots/match-host-waiting.png" 60x22+354+288 /tmp/kelvaro-before.png
-crop "$shots/match-host-connected.png" 60x22+354+288 /tmp/kelvaro-after.png
-changed=$(compare -metric AE /tmp/kelvaro-before.png /tmp/kelvaro-after.png null: 2>&1 || true)
-[ "${changed%% *}" != 0 ] || fail "the host's confirm button did not appear"
-echo "host confirm button region changed in $changed pixels"
+# Moves the pointer onto own cell ROW COLUMN (counted from 1) of window TITLE and
+# presses there: the move shows the selected submarine, the press drops it.
+drop_at() { # title row column
+  local x y w h
+  read -r x y w h < <(atspi find "$1" 'push button' "自分の陣地 $2行$3列") || return 1
+  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+}
 
-echo "PASS: both windows connected; screenshots in $shots"
+# The large one down from the top-left cell, the medium one across from the next, the
+# small one down from row 2, column 6: each drop selects the next submarine.
+for title in "$host_title" "$client_title"; do
+  drop_at "$title" 1 1 && drop_at "$title" 1 2 && drop_at "$title" 2 6 || fail "$title: no cell to place on"
+  atspi describe "$title" '自分の陣地 5行1列' '大潜水艦' &&
+    atspi describe "$title" '自分の陣地 1行5列' '中潜水艦' &&
+    atspi describe "$title" '自分の陣地 4行6列' '小潜水艦' || fail "$title: the fleet is not where it was dropped"
+  atspi press "$title" 'push button' '配置完了' || fail "$title: no confirm button to press"
+  atspi press '確認' 'push button' 'はい' || fail "$title: no question whether the placement is right"
+  atspi gone '確認' || fail "$title: the question did not close"
+done
+
+# The host draws who fires first; the status text tells each player.
+yourturn='あなたのターンです。砲撃しましょう'
+if atspi --timeout 5 find "$host_title" label "$yourturn" >/dev/null; then
+  shooter=$host_title target=$client_title
+elif atspi --timeout 5 find "$client_title" label "$yourturn" >/dev/null; then
+  shooter=$client_title target=$host_title
+else
+  fail "neither window says it is its turn"
+fi
+echo "ok: $shooter fires first"
+atspi describe "$target" '自分の陣地 1行1列' '大潜水艦' && atspi describe "$shooter" '相手の陣地 1行1列' '' ||
+  fail "the cell to fire at is told as marked before the shot"
+# Both programs announce the hit as a screen reader hears it.
+atspi press "$shooter" 'push button' '相手の陣地 1行1列' --announces '相手の陣地 1行1列' '命中（●）' \
+  --announces '自分の陣地 1行1列' '大潜水艦、命中（●）' || fail "the hit is not announced on both boards"
+atspi find "$shooter" label '相手のターンです。' >/dev/null || fail "the shooter keeps the turn"
+atspi find "$target" label "$yourturn" >/dev/null || fail "the turn did not pass"
+
+atspi dump "$host_title" "$shots/match-host-atspi.txt"
+atspi dump "$client_title" "$shots/match-client-atspi.txt"
+import -window root "$shots/match-desktop-shot.png"
+
+echo "PASS: both windows connected, placed, and told the first shot; screenshots in $shots"
 exit 0

@@ -1,5 +1,6 @@
-# The installed game programs under Xvfb: their windows appear with the right titles
-# and sizes, and screenshots go to <build>/screenshots. Needs `cmake --install` first;
-# skipped (exit 77) when the programs, Xvfb or xdotool are missing or port 1020 is taken.
+# The installed game programs under Xvfb, read through the accessibility tree: titles,
+# places, sizes, frames, option items, grid cells and status texts; screenshots and
+# the trees go to <build>/screenshots. Needs `cmake --install` first; skipped (exit 77)
+# when the programs are missing or port 1020 is taken.
 add_test(NAME smoke_xvfb COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/smoke_xvfb.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(smoke_xvfb PROPERTIES LABELS xvfb SKIP_RETURN_CODE 77 TIMEOUT 120 RUN_SERIAL TRUE)

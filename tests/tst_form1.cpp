@@ -2,7 +2,8 @@
 // widgets, the confirmation with scripted boxes, the host's own-board frame, the Esc
 // key from any focused control, the focus holder, the layout of both windows against
 // the game's tables, and what the widgets show (colours read back and painted, fonts
-// that cover the texts, captions that fit).
+// that cover the texts, captions that fit), and what assistive technology reads of
+// every control.
 #include "core/cellbutton.h"
 #include "core/form1.h"
 #include "core/framebox.h"
@@ -12,6 +13,7 @@
 #include "platform/twips.h"
 #include "support/testpeers.h"
 
+#include <QAccessible>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -181,6 +183,29 @@ QString captionOf(QWidget *w)
     return {};
 }
 
+// What assistive technology reads of a widget.
+QAccessibleInterface *accessible(QWidget *w)
+{
+    return QAccessible::queryAccessibleInterface(w);
+}
+QString accessibleText(QWidget *w, QAccessible::Text t = QAccessible::Name)
+{
+    QAccessibleInterface *a = accessible(w);
+    return a ? a->text(t) : QStringLiteral("(not accessible)");
+}
+
+// The role each kind of control presents: frames are groups, option items radio buttons.
+QAccessible::Role roleOf(const QString &name)
+{
+    if (name.startsWith(QLatin1String("Frame")))
+        return QAccessible::Grouping;
+    if (name.startsWith(QLatin1String("Option")))
+        return QAccessible::RadioButton;
+    if (name.startsWith(QLatin1String("Label")))
+        return QAccessible::StaticText;
+    return QAccessible::Button;
+}
+
 bool fontCovers(const QFont &font, const QString &text)
 {
     const QRawFont raw = QRawFont::fromFont(font, QFontDatabase::Japanese);
@@ -319,6 +344,14 @@ void TestForm1::placementRuns()
 
     QCOMPARE(cellsShowing(f, shipColour(ship)), expected);
     QCOMPARE(cellsShowing(f, colors::buttonFace()).size(), 64 - int(expected.size()));
+    // The chosen item describes the way the run goes; the run's cells name the ship.
+    const QString shipName = captionOf(f.Frame(3 + ship));
+    if (!expected.isEmpty()) {
+        QCOMPARE(accessibleText(f.orientationItem(ship, orientation), QAccessible::Description),
+                 expected[1] - expected[0] == 1 ? QStringLiteral("横向き") : QStringLiteral("縦向き"));
+        QCOMPARE(accessibleText(f.Command1(expected.back()), QAccessible::Description), shipName);
+    }
+    QVERIFY(accessible(f.orientationItem(ship, orientation))->state().checked);
 }
 
 void TestForm1::blockedByAnotherSubmarine_data()
@@ -583,12 +616,18 @@ void TestForm1::firingAndMarks()
     press(f.Command3(5));
     QCOMPARE(rig->sink.sent.size(), 1);
 
+    QCOMPARE(accessibleText(f.Command3(5), QAccessible::Description), QString());
     rig->game.receive("3a");
     QCOMPARE(f.Command3(5)->text(), QStringLiteral("●"));
+    QCOMPARE(accessibleText(f.Command3(5), QAccessible::Description), QStringLiteral("命中（●）"));
+    QCOMPARE(accessibleText(f.Command1(0), QAccessible::Description), QStringLiteral("大潜水艦"));
     rig->game.receive("20");  // onto the large submarine
     rig->game.receive("263"); // into water
     QCOMPARE(f.Command1(0)->text(), QStringLiteral("●"));
     QCOMPARE(f.Command1(63)->text(), QStringLiteral("×"));
+    QCOMPARE(accessibleText(f.Command1(0), QAccessible::Description), QStringLiteral("大潜水艦、命中（●）"));
+    QCOMPARE(accessibleText(f.Command1(63), QAccessible::Description), QStringLiteral("海、はずれ（×）"));
+    QCOMPARE(accessibleText(f.Command1(63)), QStringLiteral("自分の陣地 8行8列"));
     // Marks leave the colours alone.
     QCOMPARE(shown(f.Command1(0)), colors::large());
     QCOMPARE(shown(f.Command1(63)), colors::buttonFace());
@@ -828,6 +867,9 @@ void TestForm1::controls()
     QVERIFY(w);
     QCOMPARE(w->parentWidget(), control(f, container));
     QCOMPARE(captionOf(w), caption);
+    // Read as a screen reader reads it: the caption as the name, and the kind of control.
+    QCOMPARE(accessibleText(w), caption);
+    QCOMPARE(accessible(w)->role(), roleOf(name));
     QCOMPARE(w->geometry(), twips::rect(place.x(), place.y(), place.width(), place.height()));
     QCOMPARE(!w->isHidden(), visible);
 }
@@ -860,6 +902,9 @@ void TestForm1::grids()
         QCOMPARE(b->text(), QString());
         QCOMPARE(b->isEnabled(), frame == 1);
         QCOMPARE(shown(b), colors::buttonFace());
+        const QString board = frame == 1 ? QStringLiteral("自分の陣地") : QStringLiteral("相手の陣地");
+        QCOMPARE(accessibleText(b), QStringLiteral("%1 %2行%3列").arg(board).arg(r + 1).arg(c + 1));
+        QCOMPARE(accessibleText(b, QAccessible::Description), frame == 1 ? QStringLiteral("海") : QString());
         covered += b->geometry();
         area += b->width() * b->height();
     }
@@ -919,6 +964,7 @@ void TestForm1::shipPictures()
     QCOMPARE(b->text(), QString());
     QCOMPARE(shown(b), colour);
     QCOMPARE(painted(b), colour);
+    QCOMPARE(accessibleText(b), captionOf(rig->form.Frame(frame)));
 }
 
 void TestForm1::cellColours_data()
@@ -1041,6 +1087,7 @@ void TestForm1::statusLabel()
     QString lines = text;
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     QCOMPARE(label->text(), lines);
+    QCOMPARE(accessibleText(label), lines);
     QCOMPARE(label->font().pointSizeF(), 14.25);
     QCOMPARE(label->font().families().first(), QStringLiteral("ＭＳ Ｐゴシック"));
     QVERIFY2(fontCovers(label->font(), text), qPrintable(QFontInfo(label->font()).family()));

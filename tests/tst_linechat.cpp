@@ -336,8 +336,8 @@ void TestLineChat::peerCloses_data()
     QTest::addColumn<QString>("log");
     QTest::addColumn<QString>("shown");
     QTest::newRow("after text without a line end")
-        << QByteArray("0hello") << QStringLiteral("0hello\r\n") + disconnectedLine
-        << QStringLiteral("0hello\nサーバから切断されました\n");
+        << QByteArray("0hello") << QStringLiteral("0hello") + disconnectedLine
+        << QStringLiteral("0helloサーバから切断されました\n");
     QTest::newRow("after a whole line")
         << QByteArray("abc\r\n") << QStringLiteral("abc\r\n") + disconnectedLine
         << QStringLiteral("abc\nサーバから切断されました\n");
@@ -386,16 +386,21 @@ void TestLineChat::ownDisconnectLogsNothing()
 void TestLineChat::sendWhileNotConnected_data()
 {
     QTest::addColumn<QString>("before");
+    QTest::addColumn<QByteArray>("received");
     QTest::addColumn<QString>("caption");
-    QTest::newRow("never connected") << "nothing" << QStringLiteral("接続！");
-    QTest::newRow("after disconnecting") << "disconnect" << QStringLiteral("接続！");
+    QTest::newRow("never connected") << "nothing" << QByteArray() << QStringLiteral("接続！");
+    QTest::newRow("after disconnecting") << "disconnect" << QByteArray() << QStringLiteral("接続！");
+    // The note follows the received text as it stands, with no line end put in.
+    QTest::newRow("after 0hello and disconnecting")
+        << "disconnect" << QByteArray("0hello") << QStringLiteral("接続！");
     // A refused attempt fails later and silently; the button still offers to end.
-    QTest::newRow("connection refused") << "refused" << QStringLiteral("終了！");
+    QTest::newRow("connection refused") << "refused" << QByteArray() << QStringLiteral("終了！");
 }
 
 void TestLineChat::sendWhileNotConnected()
 {
     QFETCH(QString, before);
+    QFETCH(QByteArray, received);
     QFETCH(QString, caption);
 
     quint16 port = m_server->serverPort();
@@ -408,6 +413,8 @@ void TestLineChat::sendWhileNotConnected()
         connectWindow(w);
         if (QTest::currentTestFailed())
             return;
+        if (!received.isEmpty())
+            deliver(w, received);
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         QTRY_COMPARE(m_peer->state(), QAbstractSocket::UnconnectedState);
     } else if (before == QLatin1String("refused")) {
@@ -417,7 +424,8 @@ void TestLineChat::sendWhileNotConnected()
 
     w.Text2->setText(QStringLiteral("届かない行"));
     QTest::mouseClick(w.Command1, Qt::LeftButton);
-    QCOMPARE(w.logText(), notConnectedLine);
+    const QString log = QString::fromLatin1(received);
+    QCOMPARE(w.logText(), log + notConnectedLine);
     // The line is kept for when the connection is there.
     QCOMPARE(w.Text2->text(), QStringLiteral("届かない行"));
     QCOMPARE(w.Command2->text(), caption);
@@ -426,7 +434,7 @@ void TestLineChat::sendWhileNotConnected()
 
     // A second press says so once more, one line each time.
     QTest::keyClick(w.Text2, Qt::Key_Return);
-    QCOMPARE(w.logText(), notConnectedLine + notConnectedLine);
+    QCOMPARE(w.logText(), log + notConnectedLine + notConnectedLine);
 }
 
 void TestLineChat::connectFailsAtOnce_data()

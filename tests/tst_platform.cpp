@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -23,13 +24,23 @@
 
 namespace {
 
-// Runs `inspect` on the modal box as soon as it is open.
+// Runs `inspect` on the modal box as soon as it is open. A check that fails inside
+// returns before the box is answered; the box is then closed here, so that the test
+// fails at once instead of waiting in the box until it is killed.
 void whenBoxOpens(std::function<void(QWidget *)> inspect)
 {
     QTimer::singleShot(0, qApp, [inspect] {
-        QWidget *box = QApplication::activeModalWidget();
+        QPointer<QWidget> box = QApplication::activeModalWidget();
         QVERIFY(box);
         inspect(box);
+        if (box && box->isVisible()) {
+            if (!QTest::currentTestFailed())
+                QTest::qFail("the box was left open", __FILE__, __LINE__);
+            if (auto *dialog = qobject_cast<QDialog *>(box.data()))
+                dialog->reject();
+            else
+                box->close();
+        }
     });
 }
 

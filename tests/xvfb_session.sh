@@ -1,0 +1,94 @@
+# Sourced by the Xvfb tests: one way to give the programs under test a desktop of their
+# own that a screen reader could read. It starts a private X server (Xvfb picks a free
+# display itself), a private D-Bus session bus and the accessibility bus on it, and
+# tells Qt to serve its accessibility tree there; tests/atspi_read.py reads it.
+#
+#   xvfb_enter_netns "$@"      first thing in a script: runs the script again inside a
+#                              network namespace of its own (where one can be made), so
+#                              that port 1020 is free for its host whatever else runs
+#   xvfb_session_start WxHxD   the desktop; returns 1, saying why, when a part fails;
+#                              $xvfb_work is a scratch folder removed at the end
+#   xvfb_track PID             a process to end with the session
+#   atspi ARGS...              tests/atspi_read.py ARGS...
+#
+# Everything started is ended, programs first and the X server last, when the script
+# exits; each gets five seconds before it is killed. Every wait here is bounded.
+
+xvfb_here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+xvfb_pids=()
+xvfb_work=
+
+xvfb_enter_netns() {
+  if [ -z "${KELVARO_TEST_NETNS:-}" ] && command -v unshare >/dev/null && command -v ip >/dev/null &&
+      unshare -rn true 2>/dev/null; then
+    export KELVARO_TEST_NETNS=1
+    exec unshare -rn bash -c 'ip link set lo up && exec bash "$0" "$@"' "$0" "$@"
+  fi
+}
+
+xvfb_track() { xvfb_pids+=("$1"); }
+
+xvfb_cleanup() {
+  local i p
+  for ((i = ${#xvfb_pids[@]} - 1; i >= 0; i--)); do
+    p=${xvfb_pids[i]}
+    kill "$p" 2>/dev/null || continue
+    timeout 5 tail --pid="$p" -f /dev/null 2>/dev/null || kill -9 "$p" 2>/dev/null
+  done
+  [ -n "$xvfb_work" ] && rm -rf "$xvfb_work"
+}
+
+# Reads one line that process $2 writes to the pipe $1, waiting at most $3 seconds.
+xvfb_read_pipe() {
+  local line
+  read -r -t "$3" line <"$1" && [ -n "$line" ] && echo "$line"
+}
+
+xvfb_session_start() {
+  local geometry=${1:-1280x1024x24} tool display address
+  xvfb_work=$(mktemp -d)
+  trap xvfb_cleanup EXIT
+  for tool in Xvfb dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (./test.sh installs it)"; return 1; }
+  done
+  /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
+    { echo "python3-pyatspi is missing (./test.sh installs it)"; return 1; }
+
+  # The accessibility bus puts its socket here: private, like everything else.
+  mkdir -m 700 "$xvfb_work/runtime"
+  export XDG_RUNTIME_DIR="$xvfb_work/runtime"
+  mkfifo "$xvfb_work/display" "$xvfb_work/bus"
+  Xvfb -displayfd 3 -screen 0 "$geometry" -nolisten tcp 3>"$xvfb_work/display" \
+    >"$xvfb_work/xvfb.log" 2>&1 &
+  xvfb_track $!
+  display=$(xvfb_read_pipe "$xvfb_work/display" $! 10) ||
+    { echo "Xvfb did not start: $(cat "$xvfb_work/xvfb.log")"; return 1; }
+  export DISPLAY=":$display"
+
+  dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$xvfb_work/bus" \
+    >"$xvfb_work/dbus.log" 2>&1 &
+  xvfb_track $!
+  address=$(xvfb_read_pipe "$xvfb_work/bus" $! 10) ||
+    { echo "the D-Bus session did not start: $(cat "$xvfb_work/dbus.log")"; return 1; }
+  export DBUS_SESSION_BUS_ADDRESS=$address
+
+  /usr/libexec/at-spi-bus-launcher --launch-immediately >"$xvfb_work/atspi.log" 2>&1 &
+  xvfb_track $!
+
+  unset WAYLAND_DISPLAY
+  export QT_QPA_PLATFORM=xcb
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+  # Asked for by name before the launcher has registered it, the session bus would
+  # start a second launcher of its own; so wait (ten seconds at most) for the name.
+  local tries
+  for ((tries = 0; tries < 100; tries++)); do
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q 'boolean true' && break
+    sleep 0.1
+  done
+  [ "$tries" -lt 100 ] ||
+    { echo "the accessibility bus did not start: $(cat "$xvfb_work/atspi.log")"; return 1; }
+  echo "Xvfb on $DISPLAY with a D-Bus session and the accessibility bus"
+}
+
+atspi() { /usr/bin/python3 "$xvfb_here/atspi_read.py" "$@"; }
