@@ -7,8 +7,9 @@ cd "$(dirname "$0")"
 
 . tools/packages.sh
 # The tests also need the X server, xdotool and ImageMagick for the real windows,
-# clang for the fuzzer, and unshare/ip for a network namespace of their own.
-ensure_packages "${build_packages[@]}" clang libclang-rt-14-dev xvfb xauth xdotool imagemagick x11-utils iproute2 util-linux
+# clang for the fuzzer, and unshare/ip/iptables for network namespaces of their own.
+ensure_packages "${build_packages[@]}" clang libclang-rt-14-dev xvfb xauth xdotool imagemagick x11-utils \
+                "${network_test_packages[@]}"
 
 top=$PWD
 export QT_QPA_PLATFORM=offscreen

@@ -15,3 +15,7 @@ ensure_packages() {
 # What building and running the programs needs.
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
                 fonts-ipafont-gothic libcap2-bin)
+
+# What the fault tests need to join two network namespaces by a veth link and cut it
+# (ip, unshare, and iptables to drop every packet of the far machine).
+network_test_packages=(iproute2 util-linux iptables)
