@@ -314,7 +314,7 @@ private slots:
         QVERIFY(m.c().sHostIp.isEmpty());
     }
 
-    void aLaterFailureShowsNothingAndReconnectWorks()
+    void aLaterFailureShowsWhyAndReconnectWorks()
     {
         ScriptedRandom random;
         ScriptedDialogs clientDialogs, hostDialogs;
@@ -325,7 +325,8 @@ private slots:
         QVERIFY(client.startUp());
         QCOMPARE(client.game().model().sHostIp, QStringLiteral("127.0.0.1"));
         QVERIFY(client.game().model().frame6Visible);
-        QTRY_COMPARE(client.Winsock1.State(), int(Winsock::sckClosed));
+        QTRY_COMPARE(client.game().model().Label1, clienttexts::refused);
+        QCOMPARE(client.Winsock1.State(), int(Winsock::sckClosed));
         QCOMPARE(clientDialogs.shown().size(), 1); // the address box only
         QVERIFY(!clientExit.ended());
 
