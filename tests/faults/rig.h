@@ -21,6 +21,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
@@ -83,9 +85,14 @@ public:
                     && runThere({"iptables", "-S"})));
         if (!ok && why().isEmpty())
             why() = QStringLiteral("could not set up the link (ip, iptables)");
+        linked() = ok && there() >= 0;
     }
-    static bool available() { return why().isEmpty(); }
-    static QString whyNot() { return QStringLiteral("no link between two namespaces: ") + why(); }
+    static bool available() { return linked(); }
+    static QString whyNot()
+    {
+        return QStringLiteral("no link between two namespaces: ")
+            + (why().isEmpty() ? QStringLiteral("the test's main did not make one") : why());
+    }
 
     // Runs `make` standing on the far machine when `far` says so.
     static void onFarSide(bool far, const std::function<void()> &make)
@@ -123,6 +130,11 @@ private:
     {
         static QString text;
         return text;
+    }
+    static bool &linked()
+    {
+        static bool up = false;
+        return up;
     }
     static bool run(QStringList command)
     {
