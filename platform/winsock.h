@@ -55,7 +55,9 @@ public:
     // How long a connection may stay without any sign of the peer before it counts as
     // lost, and how long an attempt may wait. A peer that is alive answers the probes
     // from its kernel, however long its player thinks; only a peer that is gone (power,
-    // cable, a link that went down) stays silent. Shared by every socket of the process;
+    // cable, a link that went down) stays silent. 30 s rides out a short outage (a
+    // Wi-Fi roam) and still ends a dead match well within a minute; 15 s is longer than
+    // any answer on a working network takes. Shared by every socket of the process;
     // tests shorten them.
     struct Limits
     {
