@@ -8,10 +8,11 @@ cd "$(dirname "$0")"
 . tools/packages.sh
 # The tests also need the X server, xdotool and ImageMagick for the real windows, a
 # D-Bus session with the accessibility bus and pyatspi to read them, clang for the
-# fuzzer, unshare/ip for a network namespace of their own, and the tools that build
-# and check the Debian package.
-ensure_packages "${build_packages[@]}" "${package_packages[@]}" clang libclang-rt-14-dev xvfb xauth \
-                xdotool imagemagick x11-utils dbus at-spi2-core python3-pyatspi iproute2 util-linux
+# fuzzer, unshare/ip/iptables for network namespaces of their own, and the tools that
+# build and check the Debian package.
+ensure_packages "${build_packages[@]}" "${package_packages[@]}" "${network_test_packages[@]}" \
+                clang libclang-rt-14-dev xvfb xauth xdotool imagemagick x11-utils \
+                dbus at-spi2-core python3-pyatspi
 
 top=$PWD
 export QT_QPA_PLATFORM=offscreen

@@ -14,6 +14,7 @@ Client::Client(quint16 port, Dialogs &dialogs, ProgramExit &exit, std::optional<
     m_game.setRemoteAddressSource([this] { return Winsock1.RemoteHostIP(); });
     connect(&Winsock1, &Winsock::DataArrival, this, &Client::Winsock1_DataArrival);
     connect(&Winsock1, &Winsock::Closed, this, &Client::Winsock1_Close);
+    connect(&Winsock1, &Winsock::ConnectFailed, this, &Client::Winsock1_ConnectFailed);
     connect(m_window.get(), &Form1::command2Clicked, this, &Client::Command2_Click);
 }
 
@@ -63,6 +64,12 @@ void Client::Command2_Click()
         if (state != Winsock::sckClosed)
             Winsock1.Close();
         SetuzokuSuru();
+        if (m_game.ended())
+            return;
+        // The press shows that it did something; the start-up attempt leaves the
+        // window's own "not connected" text until the greeting or a failure.
+        m_game.model().Label1 = clienttexts::attempting;
+        m_game.model().notify();
     });
 }
 
@@ -70,6 +77,27 @@ void Client::Winsock1_DataArrival()
 {
     for (const QByteArray &text : m_stream.feed(Winsock1.GetData()))
         m_game.receive(text);
+}
+
+void Client::Winsock1_ConnectFailed(Winsock::Failure reason)
+{
+    QString why;
+    switch (reason) {
+    case Winsock::Failure::Refused:
+        why = clienttexts::refused;
+        break;
+    case Winsock::Failure::Unreachable:
+        why = clienttexts::unreachable;
+        break;
+    case Winsock::Failure::UnknownHost:
+        why = clienttexts::unknownHost;
+        break;
+    case Winsock::Failure::NoAnswer:
+        why = clienttexts::noAnswer;
+        break;
+    }
+    m_game.model().Label1 = why;
+    m_game.model().notify();
 }
 
 void Client::Winsock1_Close()

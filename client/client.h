@@ -1,6 +1,7 @@
 // trelvin, the client program: asks for the host's address, connects to it on the
 // game's port, offers a reconnect while no connection exists, and hands what arrives
-// to the Game core. A lost connection ends the program with its message.
+// to the Game core. The status label tells an attempt under way and why one failed.
+// A lost connection ends the program with its message.
 #pragma once
 
 #include "core/form1.h"
@@ -43,6 +44,7 @@ public:
 private:
     void Winsock1_DataArrival();
     void Winsock1_Close();
+    void Winsock1_ConnectFailed(Winsock::Failure reason);
 
     Dialogs &m_dialogs;
     quint16 m_port;

@@ -14,4 +14,14 @@ inline const QString reconnectCaption = QStringLiteral("接続！");
 inline const QString disconnected = QStringLiteral("サーバから切断されました\r\n");
 inline const QString disconnectedTitle = QStringLiteral("切断されました");
 
+// The status label while an attempt that the reconnect button started is under way,
+// and why the last attempt failed. While the reconnect button shows, the label has one
+// line above it, 13 characters in the window's font: each text names the cause in that
+// line, and the button right below it is what to do.
+inline const QString attempting = QStringLiteral("接続しています…");
+inline const QString refused = QStringLiteral("相手が待機していません");
+inline const QString unreachable = QStringLiteral("相手のパソコンに届きません");
+inline const QString unknownHost = QStringLiteral("その名前が見つかりません");
+inline const QString noAnswer = QStringLiteral("相手から応答がありません");
+
 } // namespace clienttexts

@@ -10,8 +10,11 @@
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -26,6 +29,48 @@ QSet<qintptr> &openRequests()
 {
     static QSet<qintptr> requests;
     return requests;
+}
+
+Winsock::Limits &currentLimits()
+{
+    static Winsock::Limits limits;
+    return limits;
+}
+
+// Every message is a few bytes that the peer waits for: the connections go without
+// Nagle's delay, which would hold a second message sent back to back ("3a" then
+// "4Make") until the first is acknowledged, some 40 ms. And a peer that vanishes
+// without closing (power, cable, a link that went down) must not leave the program
+// waiting for ever: once the connection has been silent for the idle time, the kernel
+// sends keepalive probes, empty segments that any TCP peer answers and that add
+// nothing to the stream; the user timeout ends the connection when probes, or data we
+// sent, stay unanswered that long. The kernel then reports ETIMEDOUT, which reaches
+// the program as the Close event like any other lost connection.
+void tune(QTcpSocket *socket)
+{
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const int fd = int(socket->socketDescriptor());
+    const Winsock::Limits &l = currentLimits();
+    const unsigned userTimeout = unsigned(l.userTimeoutMs);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &l.keepAliveIdleS, sizeof l.keepAliveIdleS);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &l.keepAliveIntervalS, sizeof l.keepAliveIntervalS);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &l.keepAliveProbes, sizeof l.keepAliveProbes);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+}
+
+Winsock::Failure failureOf(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return Winsock::Failure::Refused;
+    case QAbstractSocket::HostNotFoundError:
+        return Winsock::Failure::UnknownHost;
+    case QAbstractSocket::SocketTimeoutError:
+        return Winsock::Failure::NoAnswer;
+    default:
+        return Winsock::Failure::Unreachable;
+    }
 }
 
 QString dotted(const QHostAddress &address)
@@ -48,8 +93,8 @@ bool isHostNameLabel(QStringView label)
 }
 
 // A dotted IPv4 or an IPv6 address that QHostAddress reads, or a host name in the
-// letters-digits-hyphen form. QHostAddress trims spaces, so whitespace is refused
-// first: the address is used exactly as typed. A name made of digits alone in its last
+// letters-digits-hyphen form, once folded and trimmed: white space left inside is
+// refused (QHostAddress would drop it). A name made of digits alone in its last
 // label ("1.2.3.4.5.6", "999.1.1.1") is a mistyped address, not a name, and would only
 // fail later after a pointless lookup.
 bool isValidRemoteHost(const QString &host)
@@ -75,7 +120,21 @@ bool isValidRemoteHost(const QString &host)
 
 } // namespace
 
-Winsock::Winsock(QObject *parent) : QObject(parent) {}
+const Winsock::Limits &Winsock::limits()
+{
+    return currentLimits();
+}
+
+void Winsock::setLimits(const Limits &limits)
+{
+    currentLimits() = limits;
+}
+
+Winsock::Winsock(QObject *parent) : QObject(parent), m_attemptTimer(new QTimer(this))
+{
+    m_attemptTimer->setSingleShot(true);
+    connect(m_attemptTimer, &QTimer::timeout, this, &Winsock::onNoAnswer);
+}
 
 Winsock::~Winsock()
 {
@@ -132,7 +191,9 @@ void Winsock::Connect()
 {
     if (State() != sckClosed)
         throw WinsockError("Connect: the socket is in use (state " + std::to_string(State()) + ")");
-    if (!isValidRemoteHost(m_remoteHost))
+    // An input method types "１２７．０．０．１"; a paste brings a space or a line end.
+    const QString host = m_remoteHost.normalized(QString::NormalizationForm_KC).trimmed();
+    if (!isValidRemoteHost(host))
         throw WinsockError("Connect: invalid remote host \"" + m_remoteHost.toStdString() + "\"");
     if (m_remotePort == 0)
         throw WinsockError("Connect: the remote port is 0");
@@ -146,7 +207,8 @@ void Winsock::Connect()
                            + ": " + reason);
     }
     attach(socket);
-    socket->connectToHost(m_remoteHost, m_remotePort);
+    m_attemptTimer->start(currentLimits().connectTimeoutMs);
+    socket->connectToHost(host, m_remotePort);
 }
 
 void Winsock::Listen()
@@ -189,7 +251,7 @@ void Winsock::Accept(qintptr requestId)
     attach(socket);
     m_established = true;
     m_remoteIp = dotted(socket->peerAddress());
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    tune(socket);
 }
 
 void Winsock::SendData(const QByteArray &bytes)
@@ -214,18 +276,16 @@ void Winsock::Close()
     retire();
 }
 
-// Every message is a few bytes that the peer waits for: the connections go without
-// Nagle's delay, which would hold a second message sent back to back ("3a" then
-// "4Make") until the first is acknowledged, some 40 ms. The bytes are the same.
 void Winsock::attach(QTcpSocket *socket)
 {
     m_socket = socket;
     m_established = false;
     m_peerClosed = false;
     connect(socket, &QTcpSocket::connected, this, [this, socket] {
+        m_attemptTimer->stop();
         m_established = true;
         m_remoteIp = dotted(socket->peerAddress());
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        tune(socket);
     });
     // DataArrival and Close reach the program from the event loop, never from inside
     // QTcpSocket's own signals: a handler that opens a box would otherwise sit inside
@@ -234,11 +294,18 @@ void Winsock::attach(QTcpSocket *socket)
     // same queue, so a close is never seen before the data that came ahead of it.
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { later(socket, &Winsock::deliverArrival); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] { later(socket, &Winsock::onPeerGone); });
-    // A reset can end the connection with only an error; a failed attempt also reports
-    // one, but it was never established and so raises nothing.
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
-        if (socket->state() == QAbstractSocket::UnconnectedState)
+    // A reset or the kernel's timeout can end the connection with only an error; an
+    // attempt that never got through reports its failure here too.
+    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
+        if (socket->state() != QAbstractSocket::UnconnectedState)
+            return;
+        if (m_established) {
             later(socket, &Winsock::onPeerGone);
+        } else if (m_attemptTimer->isActive()) {
+            m_attemptTimer->stop();
+            m_failure = failureOf(error);
+            later(socket, &Winsock::onAttemptFailed);
+        }
     });
 }
 
@@ -273,17 +340,22 @@ void Winsock::deliverArrival()
         emit DataArrival(available);
 }
 
-// Lets the current socket finish on its own: what is queued still leaves, then it
-// deletes itself. Its signals no longer reach this object, so our own close raises no
-// Closed event.
+// Lets the current connection finish on its own: what is queued still leaves, then it
+// deletes itself. An attempt that never got through is aborted instead: closed
+// politely, Qt would keep the attempt going and close only once connected, so a host
+// that became reachable meanwhile would take it for a caller. Its signals no longer
+// reach this object, so our own close raises no Closed event.
 void Winsock::retire()
 {
     QTcpSocket *old = std::exchange(m_socket, nullptr);
-    m_established = false;
+    const bool established = std::exchange(m_established, false);
     m_peerClosed = false;
+    m_attemptTimer->stop();
     if (!old)
         return;
     old->disconnect(this);
+    if (!established)
+        old->abort();
     if (old->state() != QAbstractSocket::UnconnectedState) {
         connect(old, &QTcpSocket::disconnected, old, &QObject::deleteLater);
         old->disconnectFromHost();
@@ -359,4 +431,17 @@ void Winsock::onPeerGone()
         return;
     m_peerClosed = true;
     emit Closed();
+}
+
+void Winsock::onAttemptFailed()
+{
+    emit ConnectFailed(m_failure);
+}
+
+void Winsock::onNoAnswer()
+{
+    if (!m_socket || m_established)
+        return;
+    retire();
+    emit ConnectFailed(Failure::NoAnswer);
 }

@@ -2,7 +2,9 @@
 // It keeps the operations and events the programs were written against: remote host,
 // remote port, local port, State (0 closed, 7 connected), Connect, Listen,
 // ConnectionRequest with a request identifier that Accept takes on another Winsock,
-// SendData, GetData, Close, and the DataArrival and Close events. Bytes go out exactly
+// SendData, GetData, Close, and the DataArrival and Close events. Beyond those it tells
+// why a connection attempt failed later, and it notices a peer that vanished without
+// closing (the kernel's keepalive probes, which carry no data). Bytes go out exactly
 // as handed to SendData, nothing added; text conversion belongs to the callers.
 #pragma once
 
@@ -16,6 +18,7 @@
 class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 
 // Raised at once by Connect (and Listen) when the request can never succeed: an empty
 // or malformed remote host, a port of 0, a socket that is not closed. A port that
@@ -54,6 +57,33 @@ public:
         sckError = 9,
     };
 
+    // Why an attempt that Connect started ended without a connection.
+    enum class Failure {
+        Refused,     // the host answered, but nothing listens on the port
+        Unreachable, // no route to the host, or the network said it cannot be reached
+        UnknownHost, // the name does not resolve
+        NoAnswer,    // nothing came back within Limits::connectTimeoutMs
+    };
+    Q_ENUM(Failure)
+
+    // How long a connection may stay without any sign of the peer before it counts as
+    // lost, and how long an attempt may wait. A peer that is alive answers the probes
+    // from its kernel, however long its player thinks; only a peer that is gone (power,
+    // cable, a link that went down) stays silent. 30 s rides out a short outage (a
+    // Wi-Fi roam) and still ends a dead match well within a minute; 15 s is longer than
+    // any answer on a working network takes. Shared by every socket of the process;
+    // tests shorten them.
+    struct Limits
+    {
+        int keepAliveIdleS = 10;    // silence before the first probe
+        int keepAliveIntervalS = 5; // between probes
+        int keepAliveProbes = 4;    // idle + probes * interval = the user timeout
+        int userTimeoutMs = 30000;  // unanswered probes or unacknowledged data
+        int connectTimeoutMs = 15000;
+    };
+    static const Limits &limits();
+    static void setLimits(const Limits &limits);
+
     explicit Winsock(QObject *parent = nullptr);
     ~Winsock() override;
 
@@ -70,9 +100,12 @@ public:
     // The peer's IPv4 address in dotted form ("::ffff:127.0.0.1" shows as "127.0.0.1").
     QString RemoteHostIP() const;
 
-    // Starts connecting and returns at once. Throws WinsockError when the remote host
-    // can never be valid (empty included) or the socket is in use; a refused or
-    // unreachable peer fails later, leaving the socket closed without an event.
+    // Starts connecting and returns at once. The remote host is read as players type
+    // it: full-width letters, digits and dots count as their ASCII forms and white
+    // space around it is ignored (RemoteHost keeps the text as given). Throws
+    // WinsockError when the host can never be valid (empty included) or the socket is
+    // in use; a refused, unreachable or silent peer fails later, with ConnectFailed
+    // and the socket closed.
     void Connect();
     // Listens on LocalPort on all interfaces. Throws WinsockError with the system's
     // error and reason when the port cannot be bound.
@@ -85,18 +118,22 @@ public:
     void SendData(const QByteArray &bytes);
     // Everything received and not yet taken.
     QByteArray GetData();
-    // Closes the connection (after sending what is queued) or stops listening; the
-    // socket can be used again afterwards.
+    // Closes the connection (after sending what is queued), abandons an attempt that
+    // is still under way (nothing of it reaches the host afterwards), or stops
+    // listening; the socket can be used again afterwards.
     void Close();
 
 signals:
     void ConnectionRequest(qintptr requestId);
     void DataArrival(qint64 bytesTotal);
     // The Close event: the other side or the network closed an established connection.
-    // Not raised for a Close() of our own. On a listening socket: the system refused to
-    // accept a caller (out of descriptors, for one); the listener takes no further
-    // callers until it is closed and listens again.
+    // Not raised for a Close() of our own. A peer that vanished counts as closed by the
+    // network, within Limits. On a listening socket: the system refused to accept a
+    // caller (out of descriptors, for one); the listener takes no further callers until
+    // it is closed and listens again.
     void Closed();
+    // An attempt that Connect started has failed; the socket is closed again.
+    void ConnectFailed(Winsock::Failure reason);
 
 private:
     void attach(QTcpSocket *socket);
@@ -107,6 +144,8 @@ private:
     void onPeerGone();
     void acceptOne();
     void listenerFailed();
+    void onAttemptFailed();
+    void onNoAnswer();
 
     QString m_remoteHost;
     quint16 m_remotePort = 0;
@@ -119,4 +158,6 @@ private:
     bool m_established = false;     // the current socket has been connected
     bool m_peerClosed = false;      // ... and the other side or the network ended it
     bool m_acceptFailed = false;    // the listener's Close event is on its way
+    Failure m_failure = Failure::Unreachable; // of the attempt whose failure is on its way
+    QTimer *m_attemptTimer = nullptr; // bounds the wait for an answer; owned through Qt parent
 };

@@ -2,9 +2,13 @@
 // the host under a storm of further callers. A raw peer plays the other side byte for
 // byte, so that it can leave between two messages that the real programs always send
 // together; whatever the step, the survivor must show its disconnect box and end, once.
+// Across a real link between two network namespaces: a peer whose machine vanishes
+// without closing, the client's attempts that fail later and why, and a reconnect
+// while an attempt is still pending.
 #include "faults/rig.h"
 
 #include <QDir>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace faults;
@@ -62,20 +66,41 @@ int openDescriptors()
 } // namespace
 
 Q_DECLARE_METATYPE(Point)
+Q_DECLARE_METATYPE(TwoMachines::Cut)
+
+namespace {
+
+// Limits short enough for a row to take a few seconds: the user timeout of 2 s decides
+// (after the keepalive probe at 1 s went unanswered). KELVARO_REAL_LIMITS=1 runs the
+// rows with the shipped limits, to measure them.
+Winsock::Limits rowLimits(int connectTimeoutMs = 3000)
+{
+    if (qEnvironmentVariableIntValue("KELVARO_REAL_LIMITS") == 1)
+        return Winsock::limits();
+    Winsock::Limits l;
+    l.keepAliveIdleS = 1;
+    l.keepAliveIntervalS = 1;
+    l.keepAliveProbes = 1;
+    l.userTimeoutMs = 2000;
+    l.connectTimeoutMs = connectTimeoutMs;
+    return l;
+}
+
+} // namespace
 
 class TestFaults : public QObject
 {
     Q_OBJECT
 
 private:
-    // Plays the match up to `p` against the real program and leaves there.
-    void playTo(Survivor &s, Point p, bool reset)
+    // Plays the match up to `p` against the real program and calls `leave` there.
+    void playTo(Survivor &s, Point p, const std::function<void()> &leave)
     {
         const QList<int> water = waterCells();
         const auto at = [&](Point q) {
             if (p != q)
                 return false;
-            s.peer.leave(reset);
+            leave();
             return true;
         };
         GameModel &m = s.model();
@@ -95,7 +120,7 @@ private:
             s.confirm();
             QVERIFY(s.peer.expect(wire::placed()));
             QVERIFY(m.bMyReady);
-            s.peer.leave(reset);
+            leave();
             return;
         }
         s.peer.send(wire::placed());
@@ -185,6 +210,24 @@ private:
             host.game().command3Click(fleet()[k]);
             if (k < fleet().size() - 1)
                 QVERIFY(waitUntil([&] { return h.Command3[fleet()[k]].mark == marks::hit; }));
+        }
+    }
+
+    // What every survivor shows when its peer is gone, however it went: its own
+    // disconnect box once, last, with OK only, then the end without delay; the client's
+    // button reads "接続！" and its socket is closed.
+    void endedAsOnAClose(Survivor &s)
+    {
+        const QList<ScriptedDialogs::Shown> &shown = s.dialogs.shown();
+        QCOMPARE(s.disconnectBoxes(), 1);
+        QCOMPARE(shown.last().text, s.disconnectText());
+        QCOMPARE(shown.last().title, s.disconnectTitle());
+        QCOMPARE(shown.last().buttons, Dialogs::Buttons::Ok);
+        QVERIFY(s.exit.msFromAnswerToEnd >= 0);
+        QVERIFY2(s.exit.msFromAnswerToEnd <= 2000, qPrintable(QString::number(s.exit.msFromAnswerToEnd)));
+        if (auto *client = dynamic_cast<ClientSide *>(&s)) {
+            QCOMPARE(s.model().command2Caption, clienttexts::reconnectCaption);
+            QCOMPARE(client->client->Winsock1.State(), int(Winsock::sckClosed));
         }
     }
 
@@ -307,7 +350,7 @@ private slots:
             }
         });
 
-        playTo(s, point, reset);
+        playTo(s, point, [&] { s.peer.leave(reset); });
         if (QTest::currentTestFailed())
             return;
         QVERIFY2(waitUntil([&] { return s.exit.ended(); }, 3000), "the program did not end");
@@ -324,12 +367,7 @@ private slots:
             QCOMPARE(shown.last().text, texts::again);
             return;
         }
-        QCOMPARE(s.disconnectBoxes(), 1);
-        QCOMPARE(shown.last().text, s.disconnectText());
-        QCOMPARE(shown.last().title, s.disconnectTitle());
-        QCOMPARE(shown.last().buttons, Dialogs::Buttons::Ok);
-        QVERIFY(s.exit.msFromAnswerToEnd >= 0);
-        QVERIFY2(s.exit.msFromAnswerToEnd <= 2000, qPrintable(QString::number(s.exit.msFromAnswerToEnd)));
+        endedAsOnAClose(s);
 
         // A box that was open when the peer left runs its handler to the end first.
         const QStringList boxes = s.dialogs.texts();
@@ -363,10 +401,189 @@ private slots:
         default:
             break;
         }
-        if (auto *client = dynamic_cast<ClientSide *>(&s)) {
-            QCOMPARE(s.model().command2Caption, clienttexts::reconnectCaption);
-            QCOMPARE(client->client->Winsock1.State(), int(Winsock::sckClosed));
+    }
+
+    // Across the link, the peer's machine vanishes without closing anything (or, in the
+    // last row, stays and says nothing). The program must notice within the socket's
+    // limits in every phase, with nothing in flight (placement; waiting for the peer's
+    // shot) and with its own shot unanswered, and end exactly as when the peer closes.
+    void vanishedPeer_data()
+    {
+        QTest::addColumn<bool>("hostSurvives");
+        QTest::addColumn<Point>("point");
+        QTest::addColumn<bool>("vanishes");
+        QTest::addColumn<TwoMachines::Cut>("cut");
+        using Cut = TwoMachines::Cut;
+        QTest::newRow("host, machine drops off in placement") << true << Point::DuringPlacement << true << Cut::Drop;
+        QTest::newRow("host, cable pulled at their turn") << true << Point::SecondGameStarted << true << Cut::LinkDown;
+        QTest::newRow("host, machine drops off under its shot") << true << Point::BothConfirmed << true << Cut::Drop;
+        QTest::newRow("client, cable pulled in placement") << false << Point::DuringPlacement << true << Cut::LinkDown;
+        QTest::newRow("client, machine drops off at their turn") << false << Point::SecondGameStarted << true << Cut::Drop;
+        QTest::newRow("client, cable pulled under its shot") << false << Point::BothConfirmed << true << Cut::LinkDown;
+        QTest::newRow("client, peer thinks long at their turn") << false << Point::SecondGameStarted << false << Cut::Drop;
+    }
+    void vanishedPeer()
+    {
+        QFETCH(bool, hostSurvives);
+        QFETCH(Point, point);
+        QFETCH(bool, vanishes);
+        QFETCH(TwoMachines::Cut, cut);
+        if (!TwoMachines::available())
+            QSKIP(qPrintable(TwoMachines::whyNot()));
+        const LimitsForRow limits(rowLimits());
+        const std::unique_ptr<Survivor> rig = makeSurvivor(hostSurvives, {0.9f, 0.1f}, PeerAt::FarMachine);
+        Survivor &s = *rig;
+        CutForRow link;
+        QElapsedTimer sinceCut;
+        qint64 msToBox = -1;
+        s.dialogs.onShow([&](const ScriptedDialogs::Shown &box) {
+            if (box.text == s.disconnectText()) {
+                msToBox = sinceCut.elapsed();
+                s.exit.boxAnswered.start();
+            }
+        });
+        playTo(s, point, [&] {
+            sinceCut.start();
+            if (vanishes)
+                QVERIFY(link.cut(cut));
+        });
+        if (QTest::currentTestFailed())
+            return;
+        const qsizetype boxes = s.dialogs.shown().size();
+        if (point == Point::BothConfirmed)
+            s.game().command3Click(fleet().first()); // the shot goes out and is never answered
+
+        const int limitMs = Winsock::limits().userTimeoutMs;
+        if (!vanishes) {
+            // Twice the limit and more of silence: a live peer answers the probes from its
+            // kernel, and not one byte reaches either side's stream.
+            QVERIFY(!waitUntil([&] { return s.exit.ended(); }, limitMs * 2 + 1000));
+            QCOMPARE(s.dialogs.shown().size(), boxes);
+            QCOMPARE(s.peer.inbox, QByteArray());
+            s.peer.send(wire::shot(fleet().first()));
+            QVERIFY(s.peer.expect(wire::hit()));
+            QVERIFY(waitUntil([&] { return s.model().bMyTurn; }));
+            return;
         }
+        QVERIFY2(waitUntil([&] { return s.exit.ended(); }, limitMs + 3000),
+                 qPrintable(QStringLiteral("no end %1 ms after the cut").arg(sinceCut.elapsed())));
+        QCoreApplication::processEvents();
+        qInfo("box %lld ms after the cut (user timeout %d ms)", msToBox, limitMs);
+        QVERIFY2(msToBox <= limitMs + 2000, qPrintable(QString::number(msToBox)));
+        QCOMPARE(s.exit.calls, 1);
+        QCOMPARE(s.exit.status, 0);
+        QCOMPARE(s.dialogs.shown().size(), boxes + 1);
+        endedAsOnAClose(s);
+    }
+
+    // The client's attempts that fail later, across the link: the status label says
+    // why, and the reconnect button stays and tries again (and connects once the cause
+    // is gone). The window's own text stands until then.
+    void failedAttemptSaysWhy_data()
+    {
+        QTest::addColumn<QString>("address"); // empty: the far machine
+        QTest::addColumn<bool>("silent");     // the far machine drops everything
+        QTest::addColumn<QString>("why");
+        const QString far;
+        QTest::newRow("nothing listens there") << far << false << clienttexts::refused;
+        QTest::newRow("the far machine says nothing") << far << true << clienttexts::noAnswer;
+        QTest::newRow("no route to the network") << QStringLiteral("198.51.100.7") << false << clienttexts::unreachable;
+        QTest::newRow("a name that does not resolve") << QStringLiteral("kelvaro-host.invalid") << false
+                                                      << clienttexts::unknownHost;
+    }
+    void failedAttemptSaysWhy()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, silent);
+        QFETCH(QString, why);
+        if (!TwoMachines::available())
+            QSKIP(qPrintable(TwoMachines::whyNot()));
+        const LimitsForRow limits(rowLimits(1500));
+        ClientSide s(PeerAt::FarMachine, address.isEmpty() ? std::nullopt : std::optional(address));
+        const bool mendable = address.isEmpty();
+        const quint16 port = s.server.serverPort();
+        CutForRow link;
+        if (silent)
+            QVERIFY(link.cut(TwoMachines::Cut::Drop));
+        else if (mendable)
+            s.server.close();
+        GameModel &m = s.model();
+        const QString atStart = m.Label1;
+        QStringList labels;
+        QObject watching; // ends the connection before `labels` goes
+        connect(&m, &GameModel::changed, &watching, [&] {
+            if (labels.isEmpty() || labels.last() != m.Label1)
+                labels << m.Label1;
+        });
+
+        QVERIFY(s.client->startUp());
+        QCOMPARE(m.Label1, atStart);
+        const int waitMs = Winsock::limits().connectTimeoutMs + 4000;
+        QVERIFY2(waitUntil([&] { return m.Label1 == why; }, waitMs), qPrintable(labels.join(u'|')));
+        QCOMPARE(labels, (QStringList{atStart, why}));
+        QCOMPARE(s.client->Winsock1.State(), int(Winsock::sckClosed));
+        QVERIFY(s.dialogs.shown().isEmpty());
+        QVERIFY(!s.exit.ended());
+        QVERIFY(m.frame6Visible && m.command2Visible);
+
+        // The button tries again: the same reason, or once the cause is gone, the host.
+        if (mendable) {
+            if (silent)
+                QVERIFY(link.mend());
+            else
+                TwoMachines::onFarSide(true, [&] { QVERIFY(s.server.listen(QHostAddress(TwoMachines::thereAddress), port)); });
+        }
+        labels.clear();
+        QTest::mouseClick(s.client->window().Command2(), Qt::LeftButton);
+        if (!mendable) {
+            QVERIFY2(waitUntil([&] { return labels.size() == 2; }, waitMs), qPrintable(labels.join(u'|')));
+            QCOMPARE(labels, (QStringList{clienttexts::attempting, why}));
+            QVERIFY(!s.exit.ended());
+            return;
+        }
+        QVERIFY(waitUntil([&] { return s.server.hasPendingConnections(); }, waitMs));
+        s.peer.adopt(s.server.nextPendingConnection());
+        QVERIFY(s.greet());
+        QCOMPARE(labels.first(), clienttexts::attempting);
+        QVERIFY(m.Label1.contains(TwoMachines::thereAddress));
+        QVERIFY(!s.exit.ended());
+    }
+
+    // The reconnect button pressed while the first attempt is still pending, to a host
+    // that becomes reachable only after the press: only the new attempt may reach it,
+    // and it connects as usual. Both attempts' SYNs are retransmitted a second after
+    // they started, so an abandoned one that was still alive would arrive together
+    // with the new one.
+    void reconnectAbandonsThePendingAttempt_data()
+    {
+        QTest::addColumn<TwoMachines::Cut>("cut");
+        QTest::newRow("packets dropped until after the press") << TwoMachines::Cut::Drop;
+        QTest::newRow("link down until after the press") << TwoMachines::Cut::LinkDown;
+    }
+    void reconnectAbandonsThePendingAttempt()
+    {
+        QFETCH(TwoMachines::Cut, cut);
+        if (!TwoMachines::available())
+            QSKIP(qPrintable(TwoMachines::whyNot()));
+        const LimitsForRow limits(rowLimits(8000));
+        ClientSide s(PeerAt::FarMachine);
+        CutForRow link;
+        QVERIFY(link.cut(cut));
+        QVERIFY(s.client->startUp());
+        QCOMPARE(s.client->Winsock1.State(), int(Winsock::sckConnecting));
+        QTest::mouseClick(s.client->window().Command2(), Qt::LeftButton);
+        QVERIFY(waitUntil([&] { return s.model().Label1 == clienttexts::attempting; }));
+        QVERIFY(link.mend());
+
+        QVERIFY(waitUntil([&] { return s.server.hasPendingConnections(); }, 5000));
+        s.peer.adopt(s.server.nextPendingConnection());
+        QVERIFY2(!waitUntil([&] { return s.server.hasPendingConnections(); }, 1200),
+                 "the abandoned attempt reached the host too");
+        QCOMPARE(s.peer.socket()->peerPort(), s.client->Winsock1.LocalPort());
+        QVERIFY(s.greet());
+        QCOMPARE(s.dialogs.texts(), QStringList{texts::connected});
+        QVERIFY(waitUntil([&] { return s.model().command5Visible; }));
+        QVERIFY(!waitUntil([&] { return s.exit.ended(); }, 300));
     }
 
     void connectionStormDuringAMatch()
@@ -449,5 +666,17 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFaults)
+// The process moves into its own network namespace before any thread exists; the
+// loopback rows run there as well.
+int main(int argc, char *argv[])
+{
+    TwoMachines::prepare();
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TwoMachines::setUp();
+    TestFaults test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_faults.moc"

@@ -368,7 +368,7 @@ private slots:
         QVERIFY(m.c().sHostIp.isEmpty());
     }
 
-    void aLaterFailureShowsNothingAndReconnectWorks()
+    void aLaterFailureShowsWhyAndReconnectWorks()
     {
         ScriptedRandom random;
         ScriptedDialogs clientDialogs, hostDialogs;
@@ -379,7 +379,8 @@ private slots:
         QVERIFY(client.startUp());
         QCOMPARE(client.game().model().sHostIp, QStringLiteral("127.0.0.1"));
         QVERIFY(client.game().model().frame6Visible);
-        QTRY_COMPARE(client.Winsock1.State(), int(Winsock::sckClosed));
+        QTRY_COMPARE(client.game().model().Label1, clienttexts::refused);
+        QCOMPARE(client.Winsock1.State(), int(Winsock::sckClosed));
         QCOMPARE(clientDialogs.shown().size(), 1); // the address box only
         QVERIFY(!clientExit.ended());
 
@@ -389,6 +390,39 @@ private slots:
         QTRY_VERIFY(client.game().model().bConnected);
         QVERIFY(host.game().model().bConnected);
         QVERIFY(!client.game().model().command2Visible);
+    }
+
+    // Addresses as players type them, with an input method or a paste, connect; sHostIp
+    // keeps exactly what was typed.
+    void typedAddressesConnect_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("full-width digits and dots") << QStringLiteral("１２７．０．０．１");
+        QTest::newRow("space before") << QStringLiteral(" 127.0.0.1");
+        QTest::newRow("space and line end after") << QStringLiteral("127.0.0.1 \r\n");
+        QTest::newRow("full-width spaces around") << QStringLiteral("\u3000１２７．０．０．１\u3000");
+        QTest::newRow("host name") << QStringLiteral("localhost");
+        QTest::newRow("full-width host name") << QStringLiteral("ｌｏｃａｌｈｏｓｔ");
+        QTest::newRow("IPv6 literal") << QStringLiteral("::1");
+        QTest::newRow("full-width IPv6 literal") << QStringLiteral("：：１");
+    }
+    void typedAddressesConnect()
+    {
+        QFETCH(QString, typed);
+        if (typed.normalized(QString::NormalizationForm_KC).contains(u':')) {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHostIPv6, 0))
+                QSKIP("no IPv6 loopback on this machine");
+        }
+        Match m{};
+        QVERIFY(m.host->startUp());
+        m.clientDialogs.type(typed);
+        QVERIFY(m.startClient(std::nullopt));
+        QTRY_VERIFY(m.c().bConnected);
+        QVERIFY(m.h().bConnected);
+        QCOMPARE(m.c().sHostIp, typed);
+        QCOMPARE(m.clientDialogs.texts(), (QStringList{clienttexts::askAddress, texts::connected}));
+        QVERIFY(!m.clientExit.ended());
     }
 
     void aHostThatCannotListenSaysWhyAndEnds_data()

@@ -295,8 +295,8 @@ void TestWinsock::malformedRemoteFailsAtOnce_data()
     QTest::newRow("empty host") << QString() << 1020;
     QTest::newRow("blank") << QString(" ") << 1020;
     QTest::newRow("space inside") << QString("abc def") << 1020;
-    QTest::newRow("leading space") << QString(" 127.0.0.1") << 1020;
-    QTest::newRow("trailing newline") << QString("127.0.0.1\n") << 1020;
+    QTest::newRow("full-width blank") << QString("\u3000") << 1020;
+    QTest::newRow("full-width space inside") << QString("１２７．０．\u3000０．１") << 1020;
     QTest::newRow("six numbers") << QString("1.2.3.4.5.6") << 1020;
     QTest::newRow("octet above 255") << QString("256.1.1.1") << 1020;
     QTest::newRow("underscore") << QString("game_host") << 1020;

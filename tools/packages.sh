@@ -27,3 +27,7 @@ build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-pl
 # What building and checking the Debian package needs beyond that: dpkg-shlibdeps and
 # file for its dependencies, lintian and the validators of its menu entry and metadata.
 package_packages=(dpkg-dev file lintian desktop-file-utils appstream)
+
+# What the fault tests need to join two network namespaces by a veth link and cut it
+# (ip, unshare, and iptables to drop every packet of the far machine).
+network_test_packages=(iproute2 util-linux iptables)

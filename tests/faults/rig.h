@@ -1,7 +1,8 @@
 // What the fault tests share: one real game program (the host or the client, with its
-// real window and its real socket on 127.0.0.1) facing a raw peer that the test plays
-// by hand, byte for byte, so that it can stop, leave, flood or talk nonsense at any
-// point of a match. Header only, included by the tst_faults*.cpp files.
+// real window and its real socket) facing a raw peer that the test plays by hand, byte
+// for byte, so that it can stop, leave, flood or talk nonsense at any point of a match.
+// The peer sits on 127.0.0.1, or on a second machine behind a link that the test can
+// cut without closing anything. Header only, included by the tst_faults*.cpp files.
 #pragma once
 
 #include "support/testpeers.h"
@@ -16,16 +17,176 @@
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sched.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace faults {
+
+// Two machines in one test process. The process moves into a network namespace of its
+// own ("here", with its own loopback) and makes a second one ("there"); a veth pair
+// joins them, 192.0.2.1 here and 192.0.2.2 there, so that traffic between them really
+// crosses a link. A socket belongs to the namespace its thread stood in when it was
+// made, so the test makes the far peer's sockets while it stands there for a moment.
+// The link is then cut without closing anything: the far machine drops every packet
+// (as if powered off), or its cable is pulled (its link goes down).
+class TwoMachines
+{
+public:
+    enum class Cut { Drop, LinkDown };
+    static inline const QString hereAddress = QStringLiteral("192.0.2.1");
+    static inline const QString thereAddress = QStringLiteral("192.0.2.2");
+
+    // First thing in main, while the process still has a single thread (later threads
+    // inherit the namespace). Needs root; without it everything stays where it was and
+    // only the rows that need the link skip.
+    static void prepare()
+    {
+        if (::geteuid() != 0) {
+            why() = QStringLiteral("needs root to make network namespaces");
+            return;
+        }
+        if (::unshare(CLONE_NEWNET) != 0) {
+            why() = QStringLiteral("unshare(CLONE_NEWNET): ") + QString::fromLocal8Bit(strerror(errno));
+            return;
+        }
+        here() = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        if (::unshare(CLONE_NEWNET) == 0)
+            there() = ::open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+        ::setns(here(), CLONE_NEWNET);
+        if (there() < 0)
+            why() = QStringLiteral("no second network namespace");
+    }
+    // Once the application exists: the loopback up on both sides, then the link.
+    static void setUp()
+    {
+        if (here() < 0)
+            return;
+        const QString farNamespace = QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(there());
+        const bool ok = run({"ip", "link", "set", "lo", "up"})
+            && (there() < 0
+                || (run({"ip", "link", "add", "kva", "type", "veth", "peer", "name", "kvb", "netns", farNamespace})
+                    && run({"ip", "addr", "add", hereAddress + "/24", "dev", "kva"})
+                    && run({"ip", "link", "set", "kva", "up"})
+                    && runThere({"ip", "link", "set", "lo", "up"})
+                    && runThere({"ip", "addr", "add", thereAddress + "/24", "dev", "kvb"})
+                    && runThere({"ip", "link", "set", "kvb", "up"})
+                    && runThere({"iptables", "-S"})));
+        if (!ok && why().isEmpty())
+            why() = QStringLiteral("could not set up the link (ip, iptables)");
+        linked() = ok && there() >= 0;
+    }
+    static bool available() { return linked(); }
+    static QString whyNot()
+    {
+        return QStringLiteral("no link between two namespaces: ")
+            + (why().isEmpty() ? QStringLiteral("the test's main did not make one") : why());
+    }
+
+    // Runs `make` standing on the far machine when `far` says so.
+    static void onFarSide(bool far, const std::function<void()> &make)
+    {
+        if (far)
+            ::setns(there(), CLONE_NEWNET);
+        make();
+        if (far)
+            ::setns(here(), CLONE_NEWNET);
+    }
+    static bool cut(Cut how)
+    {
+        if (how == Cut::LinkDown)
+            return runThere({"ip", "link", "set", "kvb", "down"});
+        return runThere({"iptables", "-A", "INPUT", "-i", "kvb", "-j", "DROP"})
+            && runThere({"iptables", "-A", "OUTPUT", "-o", "kvb", "-j", "DROP"});
+    }
+    static bool mend()
+    {
+        return runThere({"iptables", "-F"}) && runThere({"ip", "link", "set", "kvb", "up"});
+    }
+
+private:
+    static int &here()
+    {
+        static int fd = -1;
+        return fd;
+    }
+    static int &there()
+    {
+        static int fd = -1;
+        return fd;
+    }
+    static QString &why()
+    {
+        static QString text;
+        return text;
+    }
+    static bool &linked()
+    {
+        static bool up = false;
+        return up;
+    }
+    static bool run(QStringList command)
+    {
+        const QString program = command.takeFirst();
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(program, command);
+        return p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+    static bool runThere(const QStringList &command)
+    {
+        bool ok = false;
+        onFarSide(true, [&] { ok = run(command); });
+        return ok;
+    }
+};
+
+// Where the raw peer sits: beside the program on its loopback, or on the far machine.
+enum class PeerAt { Loopback, FarMachine };
+
+// The socket limits for one row (Winsock::Limits), the shipped ones back afterwards.
+class LimitsForRow
+{
+public:
+    explicit LimitsForRow(const Winsock::Limits &limits) { Winsock::setLimits(limits); }
+    ~LimitsForRow() { Winsock::setLimits(m_saved); }
+    LimitsForRow(const LimitsForRow &) = delete;
+    LimitsForRow &operator=(const LimitsForRow &) = delete;
+
+private:
+    Winsock::Limits m_saved = Winsock::limits();
+};
+
+// A cut that lasts until the end of the row (or until mended earlier).
+class CutForRow
+{
+public:
+    ~CutForRow()
+    {
+        if (m_cut)
+            TwoMachines::mend();
+    }
+    bool cut(TwoMachines::Cut how) { return m_cut = TwoMachines::cut(how); }
+    bool mend()
+    {
+        m_cut = false;
+        return TwoMachines::mend();
+    }
+
+private:
+    bool m_cut = false;
+};
 
 // Ends "the program" the way the process's end would: its connections close. It also
 // times how long the program took from the answer of its disconnect box to its end.
@@ -206,7 +367,8 @@ class HostSide : public Survivor
 {
 public:
     // The host's draws decide the first shooter: below 0.5 the client, else the host.
-    explicit HostSide(std::initializer_list<float> draws = {0.9f, 0.1f}) : random(draws)
+    explicit HostSide(std::initializer_list<float> draws = {0.9f, 0.1f}, PeerAt at = PeerAt::Loopback)
+        : random(draws), at(at)
     {
         host = std::make_unique<Host>(0, dialogs, exit, random);
         exit.onEnd = [this] {
@@ -223,21 +385,17 @@ public:
     {
         if (!host->startUp() || host->port() == 0)
             return false;
-        auto *socket = new QTcpSocket;
-        peer.adopt(socket);
-        socket->connectToHost(QHostAddress::LocalHost, host->port());
+        dial();
         return waitUntil([&] { return peer.connected(); });
     }
     bool connectAndLeaveBeforeGreeting() override
     {
         if (!host->startUp())
             return false;
-        auto *socket = new QTcpSocket;
-        peer.adopt(socket);
-        socket->connectToHost(QHostAddress::LocalHost, host->port());
+        dial();
         // Blocking on purpose: the host's event loop must not run before the caller
         // has gone again.
-        if (!socket->waitForConnected(2000))
+        if (!peer.socket()->waitForConnected(2000))
             return false;
         peer.leave();
         return true;
@@ -255,18 +413,34 @@ public:
     QString disconnectTitle() const override { return QString(); }
 
     ScriptedRandom random;
+    const PeerAt at;
     std::unique_ptr<Host> host;
+
+private:
+    void dial()
+    {
+        auto *socket = new QTcpSocket;
+        peer.adopt(socket);
+        const bool far = at == PeerAt::FarMachine;
+        TwoMachines::onFarSide(far, [&] {
+            socket->connectToHost(far ? TwoMachines::hereAddress : QStringLiteral("127.0.0.1"), host->port());
+        });
+    }
 };
 
 // The real client; the peer is a raw QTcpServer's socket acting as the host.
 class ClientSide : public Survivor
 {
 public:
-    ClientSide()
+    // The client types `address`: by default where the peer listens.
+    explicit ClientSide(PeerAt at = PeerAt::Loopback, std::optional<QString> address = std::nullopt)
     {
-        server.listen(QHostAddress::LocalHost, 0);
-        client = std::make_unique<Client>(server.serverPort(), dialogs, exit,
-                                          QStringLiteral("127.0.0.1"));
+        const bool far = at == PeerAt::FarMachine;
+        TwoMachines::onFarSide(far, [&] {
+            server.listen(far ? QHostAddress(TwoMachines::thereAddress) : QHostAddress(QHostAddress::LocalHost), 0);
+        });
+        const QString listening = far ? TwoMachines::thereAddress : QStringLiteral("127.0.0.1");
+        client = std::make_unique<Client>(server.serverPort(), dialogs, exit, address.value_or(listening));
         exit.onEnd = [this] { client->Winsock1.Close(); };
     }
     bool isHost() const override { return false; }
@@ -310,11 +484,12 @@ public:
 };
 
 // `draws` are the host's; the client's first shooter is told by the raw peer.
-inline std::unique_ptr<Survivor> makeSurvivor(bool host, std::initializer_list<float> draws = {0.9f, 0.1f})
+inline std::unique_ptr<Survivor> makeSurvivor(bool host, std::initializer_list<float> draws = {0.9f, 0.1f},
+                                              PeerAt at = PeerAt::Loopback)
 {
     if (host)
-        return std::make_unique<HostSide>(draws);
-    return std::make_unique<ClientSide>();
+        return std::make_unique<HostSide>(draws, at);
+    return std::make_unique<ClientSide>(at);
 }
 
 } // namespace faults
