@@ -16,6 +16,8 @@ Client::Client(quint16 port, Dialogs &dialogs, ProgramExit &exit, std::optional<
     connect(&Winsock1, &Winsock::Closed, this, &Client::Winsock1_Close);
     connect(&Winsock1, &Winsock::ConnectFailed, this, &Client::Winsock1_ConnectFailed);
     connect(m_window.get(), &Form1::command2Clicked, this, &Client::Command2_Click);
+    m_failureShown.setSingleShot(true);
+    connect(&m_failureShown, &QTimer::timeout, this, [this] { showFailure(m_pendingFailure); });
 }
 
 Client::~Client() = default;
@@ -63,6 +65,8 @@ void Client::Command2_Click()
             return;
         if (state != Winsock::sckClosed)
             Winsock1.Close();
+        m_failureShown.stop(); // the failure of an attempt that is over
+        m_pressed.start();
         SetuzokuSuru();
         if (m_game.ended())
             return;
@@ -96,6 +100,17 @@ void Client::Winsock1_ConnectFailed(Winsock::Failure reason)
         why = clienttexts::noAnswer;
         break;
     }
+    const qint64 left = m_pressed.isValid() ? attemptShownMs - m_pressed.elapsed() : 0;
+    if (left > 0) {
+        m_pendingFailure = why;
+        m_failureShown.start(int(left));
+        return;
+    }
+    showFailure(why);
+}
+
+void Client::showFailure(const QString &why)
+{
     m_game.model().Label1 = why;
     m_game.model().notify();
 }

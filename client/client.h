@@ -10,6 +10,8 @@
 #include "platform/winsock.h"
 #include "protocol/messagestream.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <memory>
 #include <optional>
 
@@ -45,6 +47,7 @@ private:
     void Winsock1_DataArrival();
     void Winsock1_Close();
     void Winsock1_ConnectFailed(Winsock::Failure reason);
+    void showFailure(const QString &why);
 
     Dialogs &m_dialogs;
     quint16 m_port;
@@ -52,4 +55,10 @@ private:
     Game m_game;
     MessageStream m_stream;
     std::unique_ptr<Form1> m_window;
+    // A press of the reconnect button shows "connecting" for at least this long, so
+    // that an attempt refused at once still visibly did something.
+    static constexpr int attemptShownMs = 700;
+    QElapsedTimer m_pressed;   // since the last press of the reconnect button
+    QTimer m_failureShown;     // brings up the pending failure text once that time is over
+    QString m_pendingFailure;
 };

@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QtTest>
 #include <fcntl.h>
@@ -383,6 +384,14 @@ private slots:
         QCOMPARE(client.Winsock1.State(), int(Winsock::sckClosed));
         QCOMPARE(clientDialogs.shown().size(), 1); // the address box only
         QVERIFY(!clientExit.ended());
+
+        // A press that is refused at once still shows for a moment that it tried.
+        QElapsedTimer sincePress;
+        sincePress.start();
+        QTest::mouseClick(client.window().Command2(), Qt::LeftButton);
+        QTRY_COMPARE(client.game().model().Label1, clienttexts::attempting);
+        QTRY_COMPARE(client.game().model().Label1, clienttexts::refused);
+        QVERIFY2(sincePress.elapsed() >= 600, qPrintable(QString::number(sincePress.elapsed())));
 
         Host host(port, hostDialogs, hostExit, random);
         QVERIFY(host.startUp());
