@@ -85,21 +85,7 @@ void Client::Winsock1_DataArrival()
 
 void Client::Winsock1_ConnectFailed(Winsock::Failure reason)
 {
-    QString why;
-    switch (reason) {
-    case Winsock::Failure::Refused:
-        why = clienttexts::refused;
-        break;
-    case Winsock::Failure::Unreachable:
-        why = clienttexts::unreachable;
-        break;
-    case Winsock::Failure::UnknownHost:
-        why = clienttexts::unknownHost;
-        break;
-    case Winsock::Failure::NoAnswer:
-        why = clienttexts::noAnswer;
-        break;
-    }
+    const QString &why = clienttexts::failure(reason);
     const qint64 left = m_pressed.isValid() ? attemptShownMs - m_pressed.elapsed() : 0;
     if (left > 0) {
         m_pendingFailure = why;

@@ -1,6 +1,8 @@
 // The client program's own texts.
 #pragma once
 
+#include "platform/winsock.h"
+
 #include <QString>
 
 namespace clienttexts {
@@ -23,5 +25,20 @@ inline const QString refused = QStringLiteral("相手が待機していません
 inline const QString unreachable = QStringLiteral("相手のパソコンに届きません");
 inline const QString unknownHost = QStringLiteral("その名前が見つかりません");
 inline const QString noAnswer = QStringLiteral("相手から応答がありません");
+
+inline const QString &failure(Winsock::Failure reason)
+{
+    switch (reason) {
+    case Winsock::Failure::Refused:
+        return refused;
+    case Winsock::Failure::UnknownHost:
+        return unknownHost;
+    case Winsock::Failure::NoAnswer:
+        return noAnswer;
+    case Winsock::Failure::Unreachable:
+        break;
+    }
+    return unreachable;
+}
 
 } // namespace clienttexts
