@@ -6,16 +6,18 @@
 #include "platform/programexit.h"
 
 Client::Client(quint16 port, Dialogs &dialogs, ProgramExit &exit, std::optional<QString> address,
-               QObject *parent)
+               Presentation presentation, QObject *parent)
     : QObject(parent), m_dialogs(dialogs), m_port(port),
-      m_address(std::move(address)), m_game(GameModel::Program::Client, *this, dialogs, exit, nullptr),
-      m_window(std::make_unique<Form1>(m_game))
+      m_address(std::move(address)), m_game(GameModel::Program::Client, *this, dialogs, exit, nullptr)
 {
+    if (presentation == Presentation::Window) {
+        m_window = std::make_unique<Form1>(m_game);
+        connect(m_window.get(), &Form1::command2Clicked, this, &Client::Command2_Click);
+    }
     m_game.setRemoteAddressSource([this] { return Winsock1.RemoteHostIP(); });
     connect(&Winsock1, &Winsock::DataArrival, this, &Client::Winsock1_DataArrival);
     connect(&Winsock1, &Winsock::Closed, this, &Client::Winsock1_Close);
     connect(&Winsock1, &Winsock::ConnectFailed, this, &Client::Winsock1_ConnectFailed);
-    connect(m_window.get(), &Form1::command2Clicked, this, &Client::Command2_Click);
     m_failureShown.setSingleShot(true);
     connect(&m_failureShown, &QTimer::timeout, this, [this] { showFailure(m_pendingFailure); });
 }
@@ -25,13 +27,13 @@ Client::~Client() = default;
 bool Client::startUp()
 {
     GameModel &m = m_game.model();
-    m_window->moveAaaOutOfSight();
-    m_window->move(0, 0);
+    if (m_window) {
+        m_window->moveAaaOutOfSight();
+        m_window->move(0, 0);
+    }
     m.sHostIp = m_address ? *m_address
                           : m_dialogs.InputBox(clienttexts::askAddress, clienttexts::askAddressTitle);
-    m_game.MasHaiti();
-    m_game.OptionValue();
-    m.sPhase = texts::phasePlacement;
+    m_game.beginPlacement();
     SetuzokuSuru();
     if (m_game.ended())
         return false;
@@ -86,6 +88,7 @@ void Client::Winsock1_DataArrival()
 void Client::Winsock1_ConnectFailed(Winsock::Failure reason)
 {
     const QString &why = clienttexts::failure(reason);
+    emit attemptFailed(why);
     const qint64 left = m_pressed.isValid() ? attemptShownMs - m_pressed.elapsed() : 0;
     if (left > 0) {
         m_pendingFailure = why;

@@ -1,7 +1,8 @@
 // trelvin, the client program: asks for the host's address, connects to it on the
 // game's port, offers a reconnect while no connection exists, and hands what arrives
 // to the Game core. The status label tells an attempt under way and why one failed.
-// A lost connection ends the program with its message.
+// A lost connection ends the program with its message. The window is left out when
+// the computer plays the client's side over the network.
 #pragma once
 
 #include "core/form1.h"
@@ -25,7 +26,8 @@ public:
     // The shipped program connects to port 1020 of the address its player types; tests
     // pass a free port, and may pass the address instead of typing it.
     Client(quint16 port, Dialogs &dialogs, ProgramExit &exit,
-           std::optional<QString> address = std::nullopt, QObject *parent = nullptr);
+           std::optional<QString> address = std::nullopt,
+           Presentation presentation = Presentation::Window, QObject *parent = nullptr);
     ~Client() override;
 
     // The start-up steps, before the window is first shown. Returns false when the
@@ -33,6 +35,7 @@ public:
     bool startUp();
 
     Game &game() { return m_game; }
+    // Only with Presentation::Window.
     Form1 &window() { return *m_window; }
 
     // Starts one connection attempt to sHostIp.
@@ -42,6 +45,10 @@ public:
     void send(const QByteArray &message) override { Winsock1.SendData(message); }
 
     Winsock Winsock1;
+
+signals:
+    // A connection attempt failed; `why` is the text the status label shows for it.
+    void attemptFailed(const QString &why);
 
 private:
     void Winsock1_DataArrival();

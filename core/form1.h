@@ -27,6 +27,10 @@ class QLabel;
 class QPushButton;
 struct Layout;
 
+// Whether a game program shows its window: the computer opponent plays the host's or
+// the client's side over the network without one.
+enum class Presentation { Window, Headless };
+
 class Form1 : public QWidget
 {
     Q_OBJECT

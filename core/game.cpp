@@ -106,6 +106,14 @@ void Game::OptionValue()
     m_model.notify();
 }
 
+void Game::beginPlacement()
+{
+    MasHaiti();
+    OptionValue();
+    m_model.sPhase = texts::phasePlacement;
+    m_model.notify();
+}
+
 // --- placement ----------------------------------------------------------------------
 
 bool Game::placementOpen() const
@@ -329,6 +337,16 @@ void Game::keyDown(int keyCode)
         if (box(texts::quit, Dialogs::Buttons::YesNo, texts::confirmTitle) == Dialogs::Answer::Yes)
             endProgram(0);
     });
+}
+
+// --- greeting -----------------------------------------------------------------------
+
+void Game::greetPeer(const QString &remote)
+{
+    send(wire::hello());
+    m_model.Label1 = remote + texts::connectedWith + QStringLiteral("\r\n") + texts::placeSubmarines;
+    // bConnected was set at the accept already.
+    m_model.command5Visible = true;
 }
 
 // --- received messages --------------------------------------------------------------

@@ -36,6 +36,9 @@ public:
     // Start-up procedures.
     void MasHaiti();
     void OptionValue();
+    // The start-up steps every game program shares: MasHaiti, OptionValue, then the
+    // placement phase.
+    void beginPlacement();
 
     // Window events (one handler each).
     void ownCellMouseMove(int index);    // Command1 MouseMove: preview
@@ -69,6 +72,11 @@ public:
     void onResult(bool hit) override;
     void onMake() override;
     void onKati() override;
+
+    // The host's greeting once it has accepted its opponent at `remote`: says hello and
+    // offers the confirm button. The host program and the in-memory link both greet
+    // through this one step.
+    void greetPeer(const QString &remote);
 
     // The greeting branch needs the connection's remote address; the client sets it.
     void setRemoteAddressSource(std::function<QString()> source) { m_remoteAddress = std::move(source); }

@@ -9,11 +9,12 @@
 #include <QCoreApplication>
 
 Host::Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &random,
-           QObject *parent)
+           Presentation presentation, QObject *parent)
     : QObject(parent), m_dialogs(dialogs), m_port(port),
-      m_game(GameModel::Program::Host, *this, dialogs, exit, &random),
-      m_window(std::make_unique<Form1>(m_game))
+      m_game(GameModel::Program::Host, *this, dialogs, exit, &random)
 {
+    if (presentation == Presentation::Window)
+        m_window = std::make_unique<Form1>(m_game);
     connect(&sckListen, &Winsock::ConnectionRequest, this, &Host::sckListen_ConnectionRequest);
     connect(&sckListen, &Winsock::Closed, this, &Host::sckListen_Close);
     for (int i = 0; i < int(sckTrans.size()); ++i) {
@@ -26,13 +27,11 @@ Host::~Host() = default;
 
 bool Host::startUp()
 {
-    GameModel &m = m_game.model();
-    m_window->moveAaaOutOfSight();
-    m_game.MasHaiti();
-    m_game.OptionValue();
-    m_window->move(0, 0);
-    m.sPhase = texts::phasePlacement;
-    m.notify();
+    if (m_window) {
+        m_window->moveAaaOutOfSight();
+        m_window->move(0, 0);
+    }
+    m_game.beginPlacement();
 
     sckListen.setLocalPort(m_port);
     return listen();
@@ -80,12 +79,7 @@ void Host::sckListen_ConnectionRequest(qintptr requestID)
 
 void Host::greet(int index)
 {
-    GameModel &m = m_game.model();
-    Send2Client(wire::hello());
-    m.Label1 = sckTrans[index].RemoteHostIP() + texts::connectedWith + QStringLiteral("\r\n")
-               + texts::placeSubmarines;
-    // bConnected was set at the accept already.
-    m.command5Visible = true;
+    m_game.greetPeer(sckTrans[index].RemoteHostIP());
 }
 
 void Host::sckListen_Close()

@@ -1,4 +1,5 @@
-// morsk, the host program: its window, the listening socket on the game's port, the
+// morsk, the host program: its window (left out when the computer plays the host's
+// side over the network), the listening socket on the game's port, the
 // one game socket that carries the match, the spare socket that turns away a caller,
 // Send2Client, and the host's handling of what arrives. The game itself is the Game
 // core; this class only connects it to the sockets.
@@ -23,7 +24,7 @@ class Host : public QObject, public MessageSink
 public:
     // The shipped program listens on 1020; tests pass a free port (0: any, see port()).
     Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &random,
-         QObject *parent = nullptr);
+         Presentation presentation = Presentation::Window, QObject *parent = nullptr);
     ~Host() override;
 
     // The start-up steps, before the window is first shown. Returns false when the
@@ -31,6 +32,7 @@ public:
     bool startUp();
 
     Game &game() { return m_game; }
+    // Only with Presentation::Window.
     Form1 &window() { return *m_window; }
     quint16 port() const { return sckListen.LocalPort(); }
 

@@ -14,19 +14,21 @@
 #include <utility>
 
 MatchSide::MatchSide(GameModel::Program program, RandomSource *random)
-    : game(std::make_unique<Game>(program, *this, dialogs, exit, random))
+    : owned(std::make_unique<Game>(program, *this, dialogs, exit, random))
 {
+    game = owned.get();
 }
 
 void MatchSide::send(const QByteArray &message)
 {
     sent << message;
-    unread += message;
+    LinkEnd::send(message);
 }
 
 Link::Link(RandomSource *hostRandom)
     : host(GameModel::Program::Host, hostRandom ? hostRandom : &m_defaultRandom),
-      client(GameModel::Program::Client, nullptr)
+      client(GameModel::Program::Client, nullptr),
+      m_link(host, client, MemoryLink::Delivery::ByHand)
 {
     client.game->setRemoteAddressSource([] { return QStringLiteral("127.0.0.1"); });
 }
@@ -34,9 +36,7 @@ Link::Link(RandomSource *hostRandom)
 void Link::startUp()
 {
     for (MatchSide *s : {&host, &client}) {
-        s->game->MasHaiti();
-        s->game->OptionValue();
-        s->model().sPhase = texts::phasePlacement;
+        s->game->beginPlacement();
         s->model().frame6Visible = true;
         s->model().notify();
     }
@@ -44,40 +44,18 @@ void Link::startUp()
 
 void Link::greet()
 {
-    // What the host's accept does: count itself connected at once, then greet in turn.
-    host.model().bConnected = true;
-    host.game->post([this] {
-        host.send(wire::hello());
-        GameModel &m = host.model();
-        m.Label1 = QStringLiteral("127.0.0.1") + texts::connectedWith + QStringLiteral("\r\n")
-                   + texts::placeSubmarines;
-        m.command5Visible = true;
-    });
+    m_link.accept(QStringLiteral("127.0.0.1"));
     pump();
 }
 
 void Link::deliverFrom(MatchSide &from)
 {
-    MatchSide &to = (&from == &host) ? client : host;
-    const QByteArray bytes = std::exchange(from.unread, QByteArray());
-    for (const QByteArray &text : to.stream.feed(bytes))
-        to.game->receive(text);
+    m_link.deliverFrom(from);
 }
 
 int Link::pump()
 {
-    int reads = 0;
-    while ((!host.unread.isEmpty() || !client.unread.isEmpty()) && reads < 10000) {
-        if (!host.unread.isEmpty()) {
-            deliverFrom(host);
-            ++reads;
-        }
-        if (!client.unread.isEmpty()) {
-            deliverFrom(client);
-            ++reads;
-        }
-    }
-    return reads;
+    return m_link.pump();
 }
 
 void Link::placeFleet(Game &game)

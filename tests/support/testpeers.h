@@ -4,6 +4,7 @@
 #pragma once
 
 #include "core/game.h"
+#include "core/memorylink.h"
 #include "core/messagesink.h"
 #include "platform/programexit.h"
 #include "platform/random.h"
@@ -42,9 +43,9 @@ private:
     std::deque<float> m_draws;
 };
 
-// One side of a back-to-back match: its game, its boxes, its exit, and the bytes it
-// has sent and not yet delivered to the other side.
-class MatchSide : public MessageSink
+// One side of a back-to-back match: an end of the program's in-memory link (the bytes
+// sent and not yet delivered), with its game, its boxes and its exit.
+class MatchSide : public LinkEnd
 {
 public:
     MatchSide(GameModel::Program program, RandomSource *random);
@@ -53,9 +54,7 @@ public:
     ScriptedDialogs dialogs;
     RecordingExit exit;
     QByteArrayList sent;  // everything sent, in order
-    QByteArray unread;    // sent but not yet delivered to the peer
-    MessageStream stream; // cuts what the peer sent into messages
-    std::unique_ptr<Game> game;
+    std::unique_ptr<Game> owned;
     GameModel &model() { return game->model(); }
 };
 
@@ -88,6 +87,7 @@ public:
 
 private:
     LcgRandom m_defaultRandom;
+    MemoryLink m_link;
 };
 
 // Lets one caller reach the listener on `port` of 127.0.0.1 while this process has no
