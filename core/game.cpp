@@ -10,24 +10,8 @@
 #include "platform/random.h"
 #include "protocol/messages.h"
 
-namespace {
-
-struct Ship
-{
-    int length;
-    CellCode code;
-    int horizontalItem; // the orientation item that means horizontal
-};
-
-// Item 0 means vertical for the large and the small submarine but horizontal for the
-// medium one; the orientation selectors were laid out that way.
-constexpr Ship ships[3] = {
-    {5, CellCode::clrLarge, 1},
-    {4, CellCode::clrMedium, 0},
-    {3, CellCode::clrSmall, 1},
-};
-
-} // namespace
+using submarine::ships;
+using submarine::Ship;
 
 Game::Game(GameModel::Program program, MessageSink &sink, Dialogs &dialogs, ProgramExit &exit,
            RandomSource *random, QObject *parent)
@@ -275,7 +259,10 @@ void Game::command3Click(int n)
 {
     run([this, n] {
         m_model.focusAaa();
-        if (!m_model.bMyTurn)
+        // Once a side's fleet is sunk the game is over, although the sunk side still
+        // holds the turn until the result arrives: a shot now would land in the next
+        // game.
+        if (!m_model.bMyTurn || !m_playing)
             return;
         // A disabled cell delivers no click in the window; the same holds for any caller.
         if (n < 0 || n >= cell::count || !m_model.Command3[n].enabled)
@@ -300,8 +287,10 @@ void Game::Hougeki(quint8 n)
     } else {
         target.mark = marks::hit;
         send(wire::hit());
-        if (m_model.hitCount() == 12)
+        if (m_model.hitCount() == 12) {
             send(wire::make());
+            m_playing = false;
+        }
     }
     m_model.bMyTurn = true;
     m_model.Label1 = texts::yourTurn;
@@ -390,7 +379,9 @@ void Game::onFirstShot(bool clientFirst)
 
 void Game::onShot(int n)
 {
-    if (n >= 0 && n < cell::count)
+    // A shot outside play (before it starts, or one the loser fired after its fleet
+    // was sunk, arriving during the rematch) would mark the board of the next game.
+    if (m_playing && n >= 0 && n < cell::count)
         Hougeki(quint8(n));
 }
 

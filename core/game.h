@@ -32,6 +32,8 @@ public:
     GameModel &model() { return m_model; }
     const GameModel &model() const { return m_model; }
     bool ended() const { return m_ended; }
+    // From the start of play until the game's result: shots count only then.
+    bool playing() const { return m_playing; }
 
     // Start-up procedures.
     void MasHaiti();

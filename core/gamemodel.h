@@ -17,6 +17,23 @@ constexpr int column(int index) { return index % 8; }
 constexpr int index(int row, int column) { return 8 * row + column; }
 } // namespace cell
 
+// The three submarines, by their ship selector item.
+namespace submarine {
+struct Ship
+{
+    int length;
+    CellCode code;
+    int horizontalItem; // the orientation item that means horizontal
+};
+// Item 0 means vertical for the large and the small submarine but horizontal for the
+// medium one; the orientation selectors were laid out that way.
+inline constexpr Ship ships[3] = {
+    {5, CellCode::clrLarge, 1},
+    {4, CellCode::clrMedium, 0},
+    {3, CellCode::clrSmall, 1},
+};
+} // namespace submarine
+
 namespace marks {
 inline const QString hit = QStringLiteral("●");   // U+25CF
 inline const QString miss = QStringLiteral("×");  // U+00D7

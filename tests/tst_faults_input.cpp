@@ -333,6 +333,13 @@ private slots:
             s.peer.send(read);
             QVERIFY(waitUntil([&] { return s.peer.socket()->bytesToWrite() == 0; }));
         }
+        // A seed that ended the game leaves the next one waiting for both confirmations:
+        // shots count again once it has started.
+        const QByteArray all = reads.join();
+        if (all.contains(wire::make()) || all.contains(wire::kati())) {
+            QVERIFY(waitUntil([&] { return s.dialogs.texts().contains(texts::again); }));
+            s.confirm();
+        }
         // Valid messages right behind it, in whatever reads TCP makes of them. A
         // placement notice in the middle of play is a peer's fault and is ignored.
         s.peer.send(wire::placed());

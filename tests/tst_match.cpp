@@ -198,6 +198,10 @@ private slots:
         QCOMPARE(link.client.unread, wire::hit() + wire::make());
         QCOMPARE(link.client.model().Label1, texts::yourTurn);
         QVERIFY(link.client.model().bMyTurn);
+        // Its fleet is sunk: a click now fires nothing, since the shot would land on the
+        // board of the next game.
+        link.client.game->command3Click(misses.first());
+        QCOMPARE(link.client.sent.last(), wire::make());
         QVERIFY(link.client.model().Command3[misses.first()].enabled);
         QVERIFY(link.client.dialogs.shown().isEmpty());
 
@@ -264,7 +268,13 @@ private slots:
     {
         Link link;
         link.startUp();
+        link.greet();
         Link::placeFleet(*link.client.game);
+        // Before play a shot is no shot: nothing is marked or answered.
+        link.client.game->onShot(0);
+        QCOMPARE(link.client.model().Command1[0].mark, QString());
+        startPlay(link);
+        link.client.sent.clear();
         link.client.game->onShot(0);
         link.client.game->onShot(0);
         link.client.game->onShot(63);
