@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets up, builds the four programs (not the tests or benchmarks, which are ./test.sh's)
+# Sets up, builds the five programs (not the tests or benchmarks, which are ./test.sh's)
 # and installs them into dist/ on a fresh Debian machine, then starts the launcher.
 # Idempotent: a second run installs nothing and rebuilds only what changed.
 set -euo pipefail
@@ -29,7 +29,7 @@ fi
 options=()
 [ -f "$build/CMakeCache.txt" ] || options=(-DKELVARO_BUILD_TESTS=OFF)
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
-cmake --build "$build" --target Kelvaro morsk trelvin pellu
+cmake --build "$build" --target Kelvaro morsk trelvin pellu kelvaro-cpu
 cmake --install "$build" --prefix "$dist" >/dev/null
 
 # The host listens on port 1020, below 1024, which needs the capability to bind it (or
@@ -41,7 +41,7 @@ if [ "$(id -u)" = 0 ]; then
   if [ "$owner" != 0:0 ] && [ "$build" = "$top/build" ]; then
     chown -R "$owner" "$build" "$dist"
   fi
-  if ! setcap cap_net_bind_service=+ep "$morsk"; then
+  if ! setcap cap_net_bind_service=+ep "$morsk" || ! setcap cap_net_bind_service=+ep "$dist/kelvaro-cpu"; then
     echo "This file system cannot hold file capabilities, so the host cannot be given the"
     echo "right to listen on port 1020. To host a game, allow ports from 1020 up for every user:"
     echo "  sysctl -w net.ipv4.ip_unprivileged_port_start=1020"

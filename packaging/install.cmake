@@ -4,7 +4,10 @@
 # come from their own folders' rules; CMakeLists.txt holds the package's control data.
 set(pkgdoc share/doc/kelvaro)
 
-install(PROGRAMS ${CMAKE_CURRENT_LIST_DIR}/kelvaro DESTINATION games
+install(PROGRAMS ${CMAKE_CURRENT_LIST_DIR}/kelvaro ${CMAKE_CURRENT_LIST_DIR}/kelvaro-cpu
+        DESTINATION games COMPONENT deb EXCLUDE_FROM_ALL)
+# The computer opponent's menu entry starts kelvaro-cpu from /usr/games.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/kelvaro-cpu.desktop DESTINATION share/applications
         COMPONENT deb EXCLUDE_FROM_ALL)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/kelvaro.metainfo.xml DESTINATION share/metainfo
         COMPONENT deb EXCLUDE_FROM_ALL)
@@ -34,7 +37,8 @@ install(FILES ${CMAKE_BINARY_DIR}/packaging/copyright DESTINATION ${pkgdoc}
 # Debian keeps changelogs and manual pages compressed at the highest level, without a
 # time stamp in the gzip header.
 set(compressed "")
-foreach(pair IN ITEMS "changelog;changelog.gz;${pkgdoc}" "kelvaro.6;kelvaro.6.gz;share/man/man6")
+foreach(pair IN ITEMS "changelog;changelog.gz;${pkgdoc}" "kelvaro.6;kelvaro.6.gz;share/man/man6"
+                     "kelvaro-cpu.6;kelvaro-cpu.6.gz;share/man/man6")
   list(GET pair 0 source)
   list(GET pair 1 output)
   list(GET pair 2 destination)

@@ -35,14 +35,18 @@ tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 dpkg-deb -x "$deb" "$tree"
 expected='usr/games/kelvaro
+usr/games/kelvaro-cpu
 usr/lib/games/kelvaro/Kelvaro
 usr/lib/games/kelvaro/Orrin/morsk
 usr/lib/games/kelvaro/Velk/trelvin
+usr/lib/games/kelvaro/kelvaro-cpu
 usr/lib/games/kelvaro/pellu
+usr/share/applications/kelvaro-cpu.desktop
 usr/share/applications/kelvaro.desktop
 usr/share/doc/kelvaro/changelog.gz
 usr/share/doc/kelvaro/copyright
 usr/share/icons/hicolor/32x32/apps/kelvaro.png
+usr/share/man/man6/kelvaro-cpu.6.gz
 usr/share/man/man6/kelvaro.6.gz
 usr/share/metainfo/kelvaro.metainfo.xml'
 files=$(cd "$tree" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
@@ -62,7 +66,14 @@ for program in Kelvaro Orrin/morsk Velk/trelvin; do
   [ -x "$tree$path_line/$program" ] || fail "$path_line/$program is not in the package"
 done
 
-for desktop in "$entry" "$dist/share/applications/kelvaro.desktop"; do
+# The computer opponent's entry starts the command that the package puts in /usr/games.
+cpu_entry=$tree/usr/share/applications/kelvaro-cpu.desktop
+[ "$(sed -n 's/^Exec=//p' "$cpu_entry")" = kelvaro-cpu ] && [ -x "$tree/usr/games/kelvaro-cpu" ] &&
+  grep -qx 'exec /usr/lib/games/kelvaro/kelvaro-cpu "$@"' "$tree/usr/games/kelvaro-cpu" &&
+  [ -x "$tree/usr/lib/games/kelvaro/kelvaro-cpu" ] || fail "the kelvaro-cpu entry does not start the packaged program"
+grep -q '^Name=Kelvaro CPU対戦$' "$cpu_entry" || fail "the kelvaro-cpu entry is not named Kelvaro CPU対戦"
+
+for desktop in "$entry" "$cpu_entry" "$dist/share/applications/kelvaro.desktop"; do
   [ -f "$desktop" ] || { fail "$desktop is missing (run cmake --install first)"; continue; }
   desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $desktop"
 done
