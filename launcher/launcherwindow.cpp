@@ -20,20 +20,12 @@ static void initLauncherResources()
 
 QString LauncherWindow::hostCommandLine()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("Orrin\\morsk.exe");
-#else
     return QStringLiteral("Orrin/morsk");
-#endif
 }
 
 QString LauncherWindow::clientCommandLine()
 {
-#ifdef Q_OS_WIN
-    return QStringLiteral("Velk\\trelvin.exe");
-#else
     return QStringLiteral("Velk/trelvin");
-#endif
 }
 
 LauncherWindow::LauncherWindow(Dialogs &dialogs, QString hostCommand, QString clientCommand,
