@@ -1,6 +1,8 @@
 // The real host and the real client, each with its real window, over a real loopback
 // TCP connection on a free port, the boxes answered by scripted answerers. Raw sockets
 // stand in for further callers and for a peer that leaves.
+#include "support/closingexit.h"
+#include "support/descriptorshortage.h"
 #include "support/testpeers.h"
 
 #include "client/client.h"
@@ -19,7 +21,6 @@
 #include <QTcpSocket>
 #include <QtTest>
 #include <fcntl.h>
-#include <functional>
 #include <linux/capability.h>
 #include <sched.h>
 #include <sys/syscall.h>
@@ -28,23 +29,6 @@
 using Answer = Dialogs::Answer;
 
 namespace {
-
-// Ends "the program" the way the process's end would: its connections close.
-class ClosingExit : public ProgramExit
-{
-public:
-    void End(int status) override
-    {
-        ++calls;
-        this->status = status;
-        if (onEnd)
-            onEnd();
-    }
-    bool ended() const { return calls > 0; }
-    int calls = 0;
-    int status = -1;
-    std::function<void()> onEnd;
-};
 
 quint16 freePort()
 {
@@ -94,12 +78,12 @@ struct Match
     explicit Match(std::initializer_list<float> draws, quint16 port = 0) : random(draws)
     {
         host = std::make_unique<Host>(port, hostDialogs, hostExit, random);
-        hostExit.onEnd = [this] { for (Winsock &s : host->sckTrans) s.Close(); host->sckListen.Close(); };
+        hostExit.closes(*host);
     }
     bool startClient(std::optional<QString> address = QStringLiteral("127.0.0.1"))
     {
         client = std::make_unique<Client>(host->port(), clientDialogs, clientExit, address);
-        clientExit.onEnd = [this] { client->Winsock1.Close(); };
+        clientExit.closes(*client);
         return client->startUp();
     }
     GameModel &h() { return host->game().model(); }
@@ -119,6 +103,8 @@ const QList<int> fleet = Link::fleetCells();
 class TestHostClient : public QObject
 {
     Q_OBJECT
+
+    quint64 m_descriptorLimit = 0;
 
 private:
     void connectBoth(Match &m)
@@ -196,7 +182,10 @@ private slots:
     {
         QVERIFY2(installQtTranslations(*QCoreApplication::instance()),
                  "Qt's Japanese catalogue qtbase_ja.qm is missing (package qt6-translations-l10n)");
+        m_descriptorLimit = descriptorLimit();
     }
+    // A row that ran the host out of descriptors must leave the limit as it found it.
+    void cleanup() { QCOMPARE(descriptorLimit(), m_descriptorLimit); }
 
     void wholeMatchWithRematch()
     {
@@ -301,7 +290,7 @@ private slots:
         connectBoth(m);
         // The system has no descriptor for a caller: the listener closes and listens
         // again on the same port, no longer counting as connected.
-        QVERIFY(failOneAccept(port, [&] { return !m.h().bConnected; }));
+        QVERIFY(failOneAccept(*m.host, [&] { return !m.h().bConnected; }));
         QCOMPARE(m.host->sckListen.State(), int(Winsock::sckListening));
         QCOMPARE(m.host->port(), port);
         QVERIFY(!m.h().command5Visible);

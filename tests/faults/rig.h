@@ -5,6 +5,7 @@
 // cut without closing anything. Header only, included by the tst_faults*.cpp files.
 #pragma once
 
+#include "support/closingexit.h"
 #include "support/testpeers.h"
 
 #include "client/client.h"
@@ -17,10 +18,13 @@
 #include <QAbstractEventDispatcher>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QtEndian>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -40,11 +44,11 @@ namespace faults {
 // crosses a link. A socket belongs to the namespace its thread stood in when it was
 // made, so the test makes the far peer's sockets while it stands there for a moment.
 // The link is then cut without closing anything: the far machine drops every packet
-// (as if powered off), or its cable is pulled (its link goes down).
+// (as if powered off), or its cable is pulled (its link goes down); or it stays up.
 class TwoMachines
 {
 public:
-    enum class Cut { Drop, LinkDown };
+    enum class Cut { None, Drop, LinkDown };
     static inline const QString hereAddress = QStringLiteral("192.0.2.1");
     static inline const QString thereAddress = QStringLiteral("192.0.2.2");
 
@@ -105,10 +109,44 @@ public:
     }
     static bool cut(Cut how)
     {
-        if (how == Cut::LinkDown)
+        switch (how) {
+        case Cut::None:
+            return true;
+        case Cut::LinkDown:
             return runThere({"ip", "link", "set", "kvb", "down"});
+        case Cut::Drop:
+            break;
+        }
         return runThere({"iptables", "-A", "INPUT", "-i", "kvb", "-j", "DROP"})
             && runThere({"iptables", "-A", "OUTPUT", "-o", "kvb", "-j", "DROP"});
+    }
+    // The TCP sockets of this side that are connected, or still connecting, to
+    // `address`:`port` (IPv4), as the kernel lists them now, each by its inode number (a
+    // socket's identity, not used again soon the way a port may be). A socket that is
+    // not listed can never reach the far side.
+    static QList<quint64> socketsTo(const QString &address, quint16 port)
+    {
+        QFile table(QStringLiteral("/proc/thread-self/net/tcp"));
+        if (!table.open(QIODevice::ReadOnly))
+            return {};
+        const QHostAddress to(address);
+        QList<quint64> sockets;
+        table.readLine(); // the column names
+        for (QByteArray line = table.readLine(); !line.isEmpty(); line = table.readLine()) {
+            // "sl local_address rem_address st tx:rx tr:when retrnsmt uid timeout inode":
+            // an address is the hex of the 32-bit word the kernel holds in network
+            // order, a port plain hex.
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() < 10)
+                continue;
+            const QList<QByteArray> remote = fields[2].split(':');
+            if (remote.size() != 2)
+                continue;
+            const QHostAddress remoteAddress(qFromBigEndian(remote[0].toUInt(nullptr, 16)));
+            if (remoteAddress == to && remote[1].toUShort(nullptr, 16) == port)
+                sockets << fields[9].toULongLong();
+        }
+        return sockets;
     }
     static bool mend()
     {
@@ -186,28 +224,6 @@ public:
 
 private:
     bool m_cut = false;
-};
-
-// Ends "the program" the way the process's end would: its connections close. It also
-// times how long the program took from the answer of its disconnect box to its end.
-class ClosingExit : public ProgramExit
-{
-public:
-    void End(int status) override
-    {
-        ++calls;
-        this->status = status;
-        if (boxAnswered.isValid())
-            msFromAnswerToEnd = boxAnswered.elapsed();
-        if (onEnd)
-            onEnd();
-    }
-    bool ended() const { return calls > 0; }
-    int calls = 0;
-    int status = -1;
-    QElapsedTimer boxAnswered;
-    qint64 msFromAnswerToEnd = -1;
-    std::function<void()> onEnd;
 };
 
 // Runs the event loop until `done` holds or `ms` have passed, and says whether it holds.
@@ -307,15 +323,6 @@ inline const QList<int> &fleet()
     return cells;
 }
 
-inline QList<int> waterCells()
-{
-    QList<int> out;
-    for (int i = 0; i < 64; ++i)
-        if (!fleet().contains(i))
-            out << i;
-    return out;
-}
-
 // One real program and the raw peer that faces it.
 class Survivor
 {
@@ -371,11 +378,7 @@ public:
         : random(draws), at(at)
     {
         host = std::make_unique<Host>(0, dialogs, exit, random);
-        exit.onEnd = [this] {
-            for (Winsock &s : host->sckTrans)
-                s.Close();
-            host->sckListen.Close();
-        };
+        exit.closes(*host);
     }
     bool isHost() const override { return true; }
     Game &game() override { return host->game(); }
@@ -441,7 +444,7 @@ public:
         });
         const QString listening = far ? TwoMachines::thereAddress : QStringLiteral("127.0.0.1");
         client = std::make_unique<Client>(server.serverPort(), dialogs, exit, address.value_or(listening));
-        exit.onEnd = [this] { client->Winsock1.Close(); };
+        exit.closes(*client);
     }
     bool isHost() const override { return false; }
     Game &game() override { return client->game(); }

@@ -1,17 +1,9 @@
+// The in-memory match of the game tests: two game cores, each with its boxes and exit,
+// joined by the programs' own in-memory link, and the standard fleet they place.
 #include "testpeers.h"
 
 #include "core/texts.h"
 #include "protocol/messages.h"
-
-#include <QTest>
-#include <arpa/inet.h>
-#include <cerrno>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#include <utility>
 
 MatchSide::MatchSide(GameModel::Program program, RandomSource *random)
     : owned(std::make_unique<Game>(program, *this, dialogs, exit, random))
@@ -86,33 +78,4 @@ QList<int> Link::waterCells()
         if (!fleet.contains(i))
             out << i;
     return out;
-}
-
-bool failOneAccept(quint16 port, const std::function<bool()> &recovered, int ms)
-{
-    // The caller's own descriptor is taken before the limit comes down.
-    const int caller = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (caller < 0)
-        return false;
-    rlimit saved{};
-    ::getrlimit(RLIMIT_NOFILE, &saved);
-    const int lowestFree = ::fcntl(caller, F_DUPFD_CLOEXEC, 0);
-    ::close(lowestFree);
-    rlimit lowered = saved;
-    lowered.rlim_cur = rlim_t(lowestFree);
-    bool ok = lowestFree >= 0 && ::setrlimit(RLIMIT_NOFILE, &lowered) == 0;
-    // Every descriptor below the limit is in use now: the next one asked for fails.
-    ok = ok && ::fcntl(caller, F_DUPFD_CLOEXEC, 0) < 0 && errno == EMFILE;
-    if (ok) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(port);
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ok = (::connect(caller, reinterpret_cast<const sockaddr *>(&to), sizeof to) == 0
-              || errno == EINPROGRESS)
-             && QTest::qWaitFor(recovered, ms);
-    }
-    ::setrlimit(RLIMIT_NOFILE, &saved);
-    ::close(caller);
-    return ok;
 }

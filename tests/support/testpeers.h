@@ -13,7 +13,6 @@
 
 #include <QByteArrayList>
 #include <deque>
-#include <functional>
 #include <memory>
 
 class RecordingSink : public MessageSink
@@ -89,10 +88,3 @@ private:
     LcgRandom m_defaultRandom;
     MemoryLink m_link;
 };
-
-// Lets one caller reach the listener on `port` of 127.0.0.1 while this process has no
-// descriptor left to accept it with (the soft RLIMIT_NOFILE lowered to the lowest free
-// descriptor), as a host that runs out of them would meet it; waits up to `ms` for
-// `recovered` to hold, then lifts the limit and drops the caller. False when the limit
-// could not be lowered or `recovered` did not come to hold.
-bool failOneAccept(quint16 port, const std::function<bool()> &recovered, int ms = 5000);
