@@ -728,8 +728,8 @@ private slots:
     }
 };
 
-// The process moves into its own network namespace before any thread exists; the
-// loopback rows run there as well.
+// The process moves into its own network namespace (inside a user namespace of its own
+// when it is not root) before any thread exists; the loopback rows run there as well.
 int main(int argc, char *argv[])
 {
     TwoMachines::prepare();

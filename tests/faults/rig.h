@@ -52,15 +52,17 @@ public:
     static inline const QString hereAddress = QStringLiteral("192.0.2.1");
     static inline const QString thereAddress = QStringLiteral("192.0.2.2");
 
-    // First thing in main, while the process still has a single thread (later threads
-    // inherit the namespace). Needs root; without it everything stays where it was and
-    // only the rows that need the link skip.
+    // First thing in main, while the process still has a single thread: later threads
+    // inherit the namespaces, and a process with threads may not enter a user namespace.
+    // Root makes the network namespaces as it is. Anyone else first enters a user
+    // namespace of its own, where the kernel allows that, and is root there: it may make
+    // network namespaces owned by it, and `ip` and `iptables` work inside them. Where
+    // neither works everything stays where it was and only the rows that need the link
+    // skip, saying why.
     static void prepare()
     {
-        if (::geteuid() != 0) {
-            why() = QStringLiteral("needs root to make network namespaces");
+        if (::geteuid() != 0 && !becomeRootInOwnUserNamespace())
             return;
-        }
         if (::unshare(CLONE_NEWNET) != 0) {
             why() = QStringLiteral("unshare(CLONE_NEWNET): ") + QString::fromLocal8Bit(strerror(errno));
             return;
@@ -154,6 +156,35 @@ public:
     }
 
 private:
+    static bool becomeRootInOwnUserNamespace()
+    {
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        if (::unshare(CLONE_NEWUSER) != 0) {
+            why() = QStringLiteral("not root, and no user namespace of its own (unshare(CLONE_NEWUSER): %1)")
+                        .arg(QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+        // The kernel lets an unprivileged process map its group only once it has given
+        // up setgroups(2) in the namespace.
+        if (!writeOnce("/proc/self/uid_map", QByteArray("0 ") + QByteArray::number(uid) + " 1")
+            || !writeOnce("/proc/self/setgroups", "deny")
+            || !writeOnce("/proc/self/gid_map", QByteArray("0 ") + QByteArray::number(gid) + " 1")) {
+            why() = QStringLiteral("could not map itself to root in its user namespace: ")
+                + QString::fromLocal8Bit(strerror(errno));
+            return false;
+        }
+        return true;
+    }
+    static bool writeOnce(const char *path, const QByteArray &text)
+    {
+        const int fd = ::open(path, O_WRONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool ok = ::write(fd, text.constData(), size_t(text.size())) == text.size();
+        ::close(fd);
+        return ok;
+    }
     static int &here()
     {
         static int fd = -1;
