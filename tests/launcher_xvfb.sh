@@ -4,7 +4,8 @@
 # and size with its text and buttons; a real pointer click on the middle of its first
 # button, as the tree places it, must bring up the host window "Kelvaro(サーバー側)"
 # and leave the launcher up. pellu is shown too, with its controls. Screenshots of both
-# land in the screenshot folder. Skips (77) when the host program is not installed yet.
+# land in the screenshot folder. Fails when a program it starts is not installed; the
+# host it starts listens on port 1020, so it skips (77) when that port is taken.
 # Usage: launcher_xvfb.sh DIST_DIR SCREENSHOT_DIR
 set -u
 . "$(dirname "$0")/xvfb_session.sh"
@@ -13,11 +14,9 @@ dist=$1
 shots=$2
 server_button='サーバー(接続される側)になるならここをクリック'
 
-[ -x "$dist/Kelvaro" ] || { echo "FAIL: $dist/Kelvaro is missing: run cmake --install first"; exit 1; }
-[ -x "$dist/pellu" ] || { echo "FAIL: $dist/pellu is missing: run cmake --install first"; exit 1; }
-for tool in xdotool import; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (./test.sh installs it)"; exit 1; }
-done
+xvfb_need_installed "$dist/Kelvaro" "$dist/pellu" "$dist/Orrin/morsk"
+xvfb_need_tools xdotool import
+xvfb_need_port_1020 "$dist/Orrin/morsk"
 mkdir -p "$shots"
 xvfb_session_start 1280x1024x24 || { echo "FAIL: no desktop to test on"; exit 1; }
 
@@ -52,11 +51,6 @@ done
 atspi find trelvin label 'お名前' >/dev/null || fail "pellu's name label"
 shoot trelvin "$shots/pellu.png"
 kill "$pellu"
-
-if [ ! -x "$dist/Orrin/morsk" ]; then
-  echo "SKIP: $dist/Orrin/morsk is not installed, so the server button has nothing to start"
-  exit 77
-fi
 
 xdotool mousemove $((bx + bw / 2)) $((by + bh / 2)) click 1
 atspi window 'Kelvaro(サーバー側)' >/dev/null || fail "the host window did not appear after the click"

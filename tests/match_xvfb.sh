@@ -6,31 +6,22 @@
 # names, confirms and answers はい; the player whose turn it is fires at the peer's
 # top-left cell, and both windows must announce that cell as hit. Screenshots and
 # the trees after the shot go to the screenshot folder.
-# Needs port 1020 free (the programs always use it); skips (77) when it is not.
+# Fails when the programs are not installed; needs port 1020 free (the programs always
+# use it) and skips (77) when it is not.
 # Usage: match_xvfb.sh DIST_DIR SCREENSHOT_DIR
 set -u
 . "$(dirname "$0")/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_game.sh"
 xvfb_enter_netns "$@"
 dist=$1
 shots=$2
 mkdir -p "$shots"
-host_title='Kelvaro(サーバー側)'
-client_title='Kelvaro(クライアント側)'
+host_title=$xvfb_host_title
+client_title=$xvfb_client_title
 
-for p in "$dist/Orrin/morsk" "$dist/Velk/trelvin"; do
-  [ -x "$p" ] || { echo "SKIP: $p is not installed (run cmake --install first)"; exit 77; }
-done
-for tool in xdotool import; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (./test.sh installs it)"; exit 1; }
-done
-if (exec 3<>/dev/tcp/127.0.0.1/1020) 2>/dev/null; then
-  echo "SKIP: port 1020 is in use here, so morsk cannot listen on it"
-  exit 77
-fi
-if [ "$(id -u)" != 0 ] && ! getcap "$dist/Orrin/morsk" 2>/dev/null | grep -q cap_net_bind_service; then
-  echo "SKIP: not root and morsk has no cap_net_bind_service, so it cannot bind port 1020"
-  exit 77
-fi
+xvfb_need_installed "$dist/Orrin/morsk" "$dist/Velk/trelvin"
+xvfb_need_tools xdotool import
+xvfb_need_port_1020 "$dist/Orrin/morsk"
 xvfb_session_start 2048x1024x24 || { echo "FAIL: no desktop to test on"; exit 1; }
 
 fail() { echo "FAIL: $*"; import -window root "$shots/match-failure.png" 2>/dev/null; exit 1; }
@@ -38,20 +29,11 @@ x11_window() { # title
   xdotool search --onlyvisible --name "^$(printf '%s' "$1" | sed 's/[()]/\\&/g')\$" | head -n 1
 }
 
-(cd "$dist" && exec ./Orrin/morsk) &
-xvfb_track $!
-atspi window "$host_title" >/dev/null || fail "the host window did not appear"
+xvfb_game_start_host "$dist" || fail "the host window did not appear"
 import -window "$(x11_window "$host_title")" "$shots/match-host-waiting.png"
 
-(cd "$dist" && exec ./Velk/trelvin) &
-xvfb_track $!
-atspi type '接続' 127.0.0.1 || fail "the address box did not appear"
-atspi press '接続' 'push button' OK || fail "the address box has no OK"
-
-atspi find '接続確認' label '接続されました' >/dev/null || fail "the greeting box did not appear on the client"
-import -window root "$shots/match-greeting.png"
-atspi press '接続確認' 'push button' OK || fail "the greeting box has no OK"
-atspi gone '接続確認' || fail "the greeting box did not close"
+# The client's player answers the address box and the greeting.
+xvfb_game_start_client "$dist" "$shots/match-greeting.png" || fail "the client did not connect"
 
 # The confirm button appears on both sides, whatever covers the host's window.
 for title in "$host_title" "$client_title"; do

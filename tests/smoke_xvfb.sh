@@ -6,61 +6,42 @@
 # grid cells, their status texts and the confirm button before and after the
 # connection. Each window's tree goes to <build>/screenshots/<program>-atspi.txt beside
 # its screenshot <program>.png; the client's window is moved beside the host's first.
-# Exits 77 (skipped) when the programs are not installed or port 1020 is taken.
+# Fails when the programs are not installed; skipped (77) when port 1020 is taken.
 #
 # Usage: smoke_xvfb.sh <build dir>
 set -u
 . "$(dirname "$0")/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_game.sh"
 xvfb_enter_netns "$@"
 
 build=$(cd "${1:?usage: smoke_xvfb.sh <build dir>}" && pwd)
-morsk=$build/dist/Orrin/morsk
-trelvin=$build/dist/Velk/trelvin
+dist=$build/dist
 shots=$build/screenshots
-host_title='Kelvaro(サーバー側)'
-client_title='Kelvaro(クライアント側)'
+host_title=$xvfb_host_title
+client_title=$xvfb_client_title
 
-skip() { echo "SKIP: $*"; exit 77; }
 fail() { echo "FAIL: $*"; failed=1; }
-# A check that the rest of the test depends on.
-must() { "$@" || { echo "FAIL: $*"; exit 1; }; }
 
-[ -x "$morsk" ] || skip "$morsk does not exist (build and install the host program first)"
-[ -x "$trelvin" ] || skip "$trelvin does not exist (build and install the client program first)"
-for tool in xdotool import ss; do
-    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (./test.sh installs it)"; exit 1; }
-done
-# Only looked at, never connected to: a caller would count as an opponent there.
-if ss -Hltn 'sport = :1020' | grep -q .; then
-    skip "port 1020 is already taken by another program"
-fi
+xvfb_need_installed "$dist/Orrin/morsk" "$dist/Velk/trelvin"
+xvfb_need_tools xdotool import
+xvfb_need_port_1020 "$dist/Orrin/morsk"
 xvfb_session_start 2048x1024x24 || { echo "FAIL: no desktop to test on"; exit 1; }
 
 failed=0
 mkdir -p "$shots"
 
-(cd "$build/dist/Orrin" && exec ./morsk) >"$xvfb_work/morsk.log" 2>&1 &
-morsk_pid=$!
-xvfb_track $morsk_pid
-atspi window "$host_title" 0 0 1024 800 >/dev/null || { cat "$xvfb_work/morsk.log"; exit 1; }
+xvfb_game_start_host "$dist" 0 0 1024 800 || exit 1
+morsk_pid=$xvfb_game_host_pid
 echo "ok: morsk at 0,0 1024x800"
 atspi find "$host_title" label '相手からの接続を待っています' >/dev/null || fail "morsk's status text"
 atspi --timeout 2 find --hidden "$host_title" 'push button' '配置完了' >/dev/null ||
     fail "morsk shows its confirm button before anyone is connected"
 
-(cd "$build/dist/Velk" && exec ./trelvin) >"$xvfb_work/trelvin.log" 2>&1 &
-trelvin_pid=$!
-xvfb_track $trelvin_pid
-must atspi find '接続' label '接続先のIPアドレスを入力してください。' >/dev/null
-echo "ok: trelvin asks for the address"
-must atspi type '接続' 127.0.0.1
-must atspi press '接続' 'push button' OK
-
-# The greeting box, over the client window; OK closes it.
-must atspi find '接続確認' label '接続されました' >/dev/null
-echo "ok: trelvin greets the connection"
-must atspi press '接続確認' 'push button' OK
-atspi gone '接続確認' || fail "the greeting box did not close"
+# Asks for the address, then greets the connection in a box over its window; OK
+# closes it.
+xvfb_game_start_client "$dist" || exit 1
+trelvin_pid=$xvfb_game_client_pid
+echo "ok: trelvin asked for the address and greeted the connection"
 
 atspi window "$client_title" 0 0 1024 768 >/dev/null || fail "trelvin's window"
 echo "ok: trelvin at 0,0 1024x768"

@@ -6,6 +6,12 @@
 #   xvfb_enter_netns "$@"      first thing in a script: runs the script again inside a
 #                              network namespace of its own (where one can be made), so
 #                              that port 1020 is free for its host whatever else runs
+#   xvfb_need_installed FILE...  a program that `cmake --install` puts there: one that
+#                              is missing fails the test (exit 1), as the build should
+#                              have installed it; so does a missing tool:
+#   xvfb_need_tools TOOL...    commands the test drives (./test.sh installs them)
+#   xvfb_need_port_1020 MORSK  skips the test (exit 77) when port 1020 is taken here or
+#                              MORSK may not bind it: that is this machine, not the build
 #   xvfb_session_start WxHxD   the desktop; returns 1, saying why, when a part fails;
 #                              $xvfb_work is a scratch folder removed at the end
 #   xvfb_track PID             a process to end with the session
@@ -38,17 +44,55 @@ xvfb_cleanup() {
   [ -n "$xvfb_work" ] && rm -rf "$xvfb_work"
 }
 
-# Reads one line that process $2 writes to the pipe $1, waiting at most $3 seconds.
+xvfb_need_installed() {
+  local p
+  for p in "$@"; do
+    [ -x "$p" ] || { echo "FAIL: $p is not installed (run cmake --install first)"; exit 1; }
+  done
+}
+
+xvfb_need_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (./test.sh installs it)"; exit 1; }
+  done
+}
+
+xvfb_need_port_1020() {
+  xvfb_need_tools ss
+  # Only looked at, never connected to: a caller would count as an opponent there.
+  if ss -Hltn 'sport = :1020' | grep -q .; then
+    echo "SKIP: port 1020 is already taken by another program"
+    exit 77
+  fi
+  if [ "$(id -u)" != 0 ] && ! getcap "$1" 2>/dev/null | grep -q cap_net_bind_service; then
+    echo "SKIP: not root and $1 has no cap_net_bind_service, so it cannot bind port 1020"
+    exit 77
+  fi
+}
+
+# Reads one line that process $2 writes to the pipe $1: waits until the line comes, the
+# process has ended, or $3 seconds have passed.
 xvfb_read_pipe() {
-  local line
-  read -r -t "$3" line <"$1" && [ -n "$line" ] && echo "$line"
+  local line= fd end=$((SECONDS + $3))
+  # Opened for writing as well, so that the open does not wait for a writer; the end of
+  # the writer then gives no end of file, so the process itself is watched.
+  exec {fd}<>"$1"
+  until read -r -t 0.2 -u "$fd" line; do
+    if ! kill -0 "$2" 2>/dev/null || ((SECONDS >= end)); then
+      read -r -t 0.2 -u "$fd" line # what it wrote just before it ended
+      break
+    fi
+  done
+  exec {fd}<&-
+  [ -n "$line" ] && echo "$line"
 }
 
 xvfb_session_start() {
   local geometry=${1:-1280x1024x24} tool display address
   xvfb_work=$(mktemp -d)
   trap xvfb_cleanup EXIT
-  for tool in Xvfb dbus-daemon /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
+  for tool in Xvfb dbus-daemon dbus-send /usr/libexec/at-spi-bus-launcher /usr/bin/python3; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (./test.sh installs it)"; return 1; }
   done
   /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
