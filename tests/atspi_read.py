@@ -15,7 +15,9 @@ what it looks for and exits 1, saying what it saw, when that does not come.
                                     the press must make the programs announce that
                                     each node named NODE now reads its DESCRIPTION
   type TITLE TEXT                   sets the text of the window's first text box
-  describe TITLE NAME DESCRIPTION   the node so named reads that description
+  describe TITLE NAME DESCRIPTION...
+                                    the node so named reads that description (or one
+                                    of them): prints the one it reads
   game TITLE                        the game window names its six frames, nine option
                                     items and 128 grid cells
   dump TITLE FILE                   writes the window's tree, one node a line
@@ -217,10 +219,11 @@ def main():
         seen = {}
 
         def described():
-            seen["value"] = repr(next(n for n in nodes(win) if n.name == args[1]).description)
-            return True if seen["value"] == repr(args[2]) else None
-        wait("%r in %r read as %r" % (args[1], args[0], args[2]), described, t, seen)
-        print("ok: %r in %r reads %r" % (args[1], args[0], args[2]))
+            text = next(n for n in nodes(win) if n.name == args[1]).description
+            seen["value"] = repr(text)
+            return text if text in args[2:] else None
+        found = wait("%r in %r read as one of %r" % (args[1], args[0], args[2:]), described, t, seen)
+        print("ok: %r in %r reads %r" % (args[1], args[0], found))
     elif cmd == "game":
         return 0 if check_game(in_window(args[0], t)) else 1
     elif cmd == "dump":

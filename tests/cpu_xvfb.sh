@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The installed kelvaro-cpu in its window under Xvfb, read and worked through the
+# accessibility tree (tests/atspi_read.py) and the real pointer. Without --level it
+# asks for a strength with three buttons; つよい opens the game window so titled, where
+# the computer has placed its fleet already, and Esc then はい ends it with status 0.
+# Then a whole match against the weak computer: the fleet dropped on cells the tree
+# names, confirmed, and shot after shot at the computer's cells, each read as hit or
+# miss, whenever the status says it is this side's turn, until the result box; a win
+# must have taken all twelve cells of the fleet. OK, then いいえ to アゲイン？, ends the
+# program with status 0. Screenshots go to the screenshot folder.
+# Usage: cpu_xvfb.sh DIST_DIR SCREENSHOT_DIR
+set -u
+. "$(dirname "$0")/xvfb_session.sh"
+xvfb_enter_netns "$@"
+cpu=$1/kelvaro-cpu
+shots=$2
+mkdir -p "$shots"
+[ -x "$cpu" ] || { echo "SKIP: $cpu is not installed (run cmake --install first)"; exit 77; }
+for tool in xdotool import; do
+  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (./test.sh installs it)"; exit 1; }
+done
+xvfb_session_start 1280x1024x24 || { echo "FAIL: no desktop to test on"; exit 1; }
+
+fail() { echo "FAIL: $*"; import -window root "$shots/cpu-failure.png" 2>/dev/null; exit 1; }
+# Waits (20 s at most) for process $1 to end with status 0.
+ends_well() {
+  timeout 20 tail --pid="$1" -f /dev/null || fail "the program did not end"
+  wait "$1"
+  local rc=$?
+  [ "$rc" = 0 ] || fail "the program ended with status $rc"
+}
+# Moves the pointer onto the cell named $2 in window $1 and presses there.
+click_cell() {
+  local x y w h
+  read -r x y w h < <(atspi find "$1" 'push button' "$2") || return 1
+  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+}
+yourturn='あなたのターンです。砲撃しましょう'
+placed='相手の陣地の配置が完了しました。'
+
+# The strength box, then the strong computer's window.
+"$cpu" &
+pid=$!
+xvfb_track "$pid"
+for level in よわい ふつう つよい; do
+  atspi find 'Kelvaro CPU対戦' 'push button' "$level" >/dev/null || fail "the strength box offers no $level"
+done
+import -window root "$shots/cpu-strength.png"
+atspi press 'Kelvaro CPU対戦' 'push button' つよい || fail "つよい cannot be pressed"
+strong='Kelvaro(CPU・つよい)'
+atspi game "$strong" || fail "no game window titled $strong"
+atspi find "$strong" label "$placed" >/dev/null || fail "the computer did not place its fleet"
+import -window root "$shots/cpu-strong.png"
+read -r x y w h < <(atspi window "$strong")
+xdotool mousemove $((x + w / 2)) $((y + 5)) key Escape
+atspi find '確認' label 'Kelvaroを終了しますか?' >/dev/null || fail "Esc does not ask whether to quit"
+atspi press '確認' 'push button' 'はい' || fail "the quit question has no はい"
+ends_well "$pid"
+echo "ok: the strength box opened $strong, which Esc ended"
+
+# A whole match against the weak computer, which does not wait to think.
+"$cpu" --level weak --think-ms 0 &
+pid=$!
+xvfb_track "$pid"
+weak='Kelvaro(CPU・よわい)'
+atspi find "$weak" label "$placed" >/dev/null || fail "the weak computer did not place its fleet"
+# Down from 1,1; across from 1,2; down from 2,6: each drop selects the next submarine.
+for cell in 1行1列 1行2列 2行6列; do
+  click_cell "$weak" "自分の陣地 $cell" || fail "no own cell $cell"
+done
+atspi press "$weak" 'push button' '配置完了' || fail "no confirm button"
+atspi press '確認' 'push button' 'はい' || fail "no question whether the placement is right"
+atspi gone '確認' || fail "the placement question did not close"
+import -window root "$shots/cpu-placed.png"
+
+result='' hits=0 next=0
+for ((round = 0; round < 80 && SECONDS < 100; round++)); do
+  result=$(xdotool search --onlyvisible --name '^あなたの(勝ち|負け)$' getwindowname 2>/dev/null) && break
+  atspi --timeout 3 find "$weak" label "$yourturn" >/dev/null || continue
+  [ "$next" -lt 64 ] || fail "every cell was shot at and no result came"
+  cell="相手の陣地 $((next / 8 + 1))行$((next % 8 + 1))列"
+  next=$((next + 1))
+  click_cell "$weak" "$cell" || fail "no opponent cell $cell"
+  mark=$(atspi describe "$weak" "$cell" '命中（●）' 'はずれ（×）') || fail "$cell reads neither hit nor miss"
+  [[ $mark == *命中* ]] && hits=$((hits + 1))
+  [ "$next" = 20 ] && import -window root "$shots/cpu-playing.png"
+done
+[ -n "$result" ] || fail "no result box after $next shots"
+echo "ok: $result after $next shots, $hits of them hits"
+[ "$result" = 'あなたの負け' ] || [ "$hits" = 12 ] || fail "won with $hits hits, the fleet has 12 cells"
+import -window root "$shots/cpu-result.png"
+atspi press "$result" 'push button' OK || fail "the result box has no OK"
+atspi press 'アゲイン？' 'push button' 'いいえ' || fail "no アゲイン？ box with いいえ"
+ends_well "$pid"
+echo "PASS: kelvaro-cpu chose its strength, played a whole match and ended; screenshots in $shots"
