@@ -1,6 +1,7 @@
 #include "platform/servicepublisher.h"
 
 #include <QDBusConnection>
+#include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
@@ -42,6 +43,7 @@ ServicePublisher::ServicePublisher(QObject *parent) : QObject(parent)
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return;
+    qDBusRegisterMetaType<QList<QByteArray>>(); // the TXT record: no strings
     m_daemon = new QDBusServiceWatcher(avahi, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_daemon, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
