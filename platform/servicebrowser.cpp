@@ -150,8 +150,10 @@ void ServiceBrowser::handle(const QDBusMessage &signal)
 void ServiceBrowser::resolveNext()
 {
     while (m_resolving.size() < maxResolving && !m_waiting.empty()) {
-        const Item item = m_waiting.back(); // the newest first
-        m_waiting.pop_back();
+        // In the order seen, so that the offers' "newest" is the newest announced; a
+        // flood overflows the queue at its old end.
+        const Item item = m_waiting.front();
+        m_waiting.pop_front();
         m_resolving.insert(item.key());
         // The address of the protocol it was seen on: IPv4 where it came over IPv4.
         auto *call = new QDBusPendingCallWatcher(
