@@ -22,6 +22,19 @@ client_title='Kelvaro(クライアント側)'
 prompt='接続先のIPアドレスを入力してください。'
 
 skip() { echo "SKIP: $*"; exit 77; }
+# A machine: network, mounts with a /run of its own, host name NAME; a sleeping process,
+# whose pid goes to VARIABLE, holds its namespaces.
+make_machine() { # NAME VARIABLE
+  local ready ok
+  ready=$(mktemp -u) && mkfifo "$ready" || return 1
+  unshare --net --mount --uts --propagation private -- bash -c '
+    mount -t tmpfs -o mode=755 kelvaro-run /run && mkdir /run/dbus && hostname "$0" &&
+      ip link set lo up && echo ready >&3 && exec sleep 600' "$1" 3>"$ready" &
+  printf -v "$2" %s $!
+  read -r -t 10 ok <"$ready"
+  rm -f "$ready"
+  [ "${ok:-}" = ready ] || { kill "${!2}"; return 1; }
+}
 if [ -z "${KELVARO_DISCOVERY_CLIENT:-}" ]; then
   [ "$(id -u)" = 0 ] || skip "needs root to make the machines' namespaces"
   for tool in unshare nsenter ip dbus-daemon dbus-send avahi-daemon; do
@@ -32,14 +45,7 @@ if [ -z "${KELVARO_DISCOVERY_CLIENT:-}" ]; then
   done
   # The client's machine; the rest of the test runs inside it, so that its programs,
   # its desktop and the accessibility reader share one network.
-  ready=$(mktemp -u) && mkfifo "$ready"
-  unshare --net --mount --uts --propagation private -- bash -c '
-    mount -t tmpfs -o mode=755 kelvaro-run /run && mkdir /run/dbus && hostname kelvaro-b &&
-      ip link set lo up && echo ready >&3 && exec sleep 600' 3>"$ready" &
-  machine=$!
-  read -r -t 10 ok <"$ready"
-  rm -f "$ready"
-  [ "${ok:-}" = ready ] || { kill "$machine"; echo "FAIL: the client's machine could not be made"; exit 1; }
+  make_machine kelvaro-b machine || { echo "FAIL: the client's machine could not be made"; exit 1; }
   KELVARO_DISCOVERY_CLIENT=$machine nsenter -t "$machine" -n -m -u -- bash "$here/$(basename "$0")" "$dist" "$shots"
   status=$?
   kill "$machine"
@@ -54,11 +60,6 @@ done
 xvfb_session_start 1280x1024x24 || { echo "FAIL: no desktop to test on"; exit 1; }
 work=$xvfb_work
 cat >"$work/avahi.conf" <<'EOF'
-[server]
-use-ipv4=yes
-use-ipv6=yes
-ratelimit-interval-usec=1000000
-ratelimit-burst=1000
 [wide-area]
 enable-wide-area=no
 [publish]
@@ -69,18 +70,6 @@ EOF
 fail() { echo "FAIL: $*"; import -window root "$shots/discovery-failure.png" 2>/dev/null; exit 1; }
 # Runs a command on machine PID, where the system bus is the machine's own.
 inside() { local pid=$1; shift; nsenter -t "$pid" -n -m -u -- env -u DBUS_SYSTEM_BUS_ADDRESS "$@"; }
-
-# A machine: its namespaces are held by a sleeping process, ended with the session.
-make_machine() { # NAME VARIABLE: sets VARIABLE to the holder's pid
-  local ready=$work/ready-$1 ok
-  mkfifo "$ready"
-  unshare --net --mount --uts --propagation private -- bash -c '
-    mount -t tmpfs -o mode=755 kelvaro-run /run && mkdir /run/dbus && hostname "$0" &&
-      ip link set lo up && echo ready >&3 && exec sleep 600' "$1" 3>"$ready" &
-  xvfb_track $!
-  printf -v "$2" %s $!
-  read -r -t 10 ok <"$ready" && [ "$ok" = ready ]
-}
 
 # Links machine PID to the client's bridge with ADDRESS on its end.
 link_machine() { # PID NAME ADDRESS
@@ -120,9 +109,9 @@ start_host() { # PID: $host is the host's pid
 client=$KELVARO_DISCOVERY_CLIENT
 ip link add br0 type bridge mcast_snooping 0 && ip addr add 10.77.0.2/24 dev br0 &&
   ip link set br0 multicast on up || fail "no bridge on the client's machine"
-make_machine kelvaro-a hostA && link_machine "$hostA" kva 10.77.0.1 ||
+make_machine kelvaro-a hostA && xvfb_track "$hostA" && link_machine "$hostA" kva 10.77.0.1 ||
   fail "the first host's machine could not be made"
-make_machine kelvaro-c hostC && link_machine "$hostC" kvc 10.77.0.3 ||
+make_machine kelvaro-c hostC && xvfb_track "$hostC" && link_machine "$hostC" kvc 10.77.0.3 ||
   fail "the second host's machine could not be made"
 for m in "$hostA" "$hostC" "$client"; do
   start_system_bus "$m" || fail "no system bus on machine $m: $(cat "$work/dbus-$m.log")"
