@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 AddressDialog::AddressDialog(const QString &title, const QString &prompt, QWidget *parent)
     : QDialog(parent)
