@@ -4,6 +4,7 @@
 #include "core/texts.h"
 #include "platform/dialogs.h"
 #include "platform/programexit.h"
+#include "protocol/messages.h"
 
 Client::Client(quint16 port, Dialogs &dialogs, ProgramExit &exit, std::optional<QString> address,
                Presentation presentation, QObject *parent)
@@ -32,7 +33,8 @@ bool Client::startUp()
         m_window->move(0, 0);
     }
     m.sHostIp = m_address ? *m_address
-                          : m_dialogs.InputBox(clienttexts::askAddress, clienttexts::askAddressTitle);
+                          : m_dialogs.AddressBox(clienttexts::askAddress, clienttexts::askAddressTitle,
+                                                 wire::serviceType);
     m_game.beginPlacement();
     SetuzokuSuru();
     if (m_game.ended())

@@ -48,6 +48,7 @@ bool Host::listen()
         m_game.endProgram(1);
         return false;
     }
+    m_announcement.publish(wire::serviceType, sckListen.LocalPort());
     return true;
 }
 
@@ -86,6 +87,7 @@ void Host::sckListen_Close()
 {
     m_game.post([this] {
         sckListen.Close();
+        m_announcement.withdraw();
         m_game.model().bConnected = false;
         m_game.model().command5Visible = false;
         sckListen.setLocalPort(0);

@@ -8,6 +8,7 @@
 #include "core/form1.h"
 #include "core/game.h"
 #include "core/messagesink.h"
+#include "platform/servicepublisher.h"
 #include "platform/winsock.h"
 #include "protocol/messagestream.h"
 
@@ -59,4 +60,5 @@ private:
     Game m_game;
     std::array<MessageStream, 1> m_streams;
     std::unique_ptr<Form1> m_window;
+    ServicePublisher m_announcement; // on the local network while listening
 };

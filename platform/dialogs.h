@@ -19,4 +19,13 @@ public:
     // Returns the typed text, or the empty string when the player cancels.
     virtual QString InputBox(const QString &prompt, const QString &title = {},
                              const QString &defaultText = {}) = 0;
+    // The input box for a host's address, offering in it the hosts that announce the
+    // DNS-SD `serviceType` on the local network while it is open. What the player picks
+    // or types is returned as from InputBox; where nothing can be offered, it is InputBox.
+    virtual QString AddressBox(const QString &prompt, const QString &title,
+                               const QString &serviceType)
+    {
+        (void)serviceType;
+        return InputBox(prompt, title);
+    }
 };

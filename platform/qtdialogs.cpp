@@ -1,5 +1,8 @@
 #include "platform/qtdialogs.h"
 
+#include "platform/addressdialog.h"
+#include "platform/servicebrowser.h"
+
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -40,6 +43,21 @@ QString QtDialogs::InputBox(const QString &prompt, const QString &title,
     dialog.setTextValue(defaultText);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.textValue();
+}
+
+QString QtDialogs::AddressBox(const QString &prompt, const QString &title,
+                              const QString &serviceType)
+{
+    ServiceBrowser browser(serviceType);
+    if (!browser.available())
+        return InputBox(prompt, title);
+    AddressDialog dialog(title.isEmpty() ? defaultTitle() : title, prompt,
+                         QApplication::activeWindow());
+    QObject::connect(&browser, &ServiceBrowser::offersChanged, &dialog,
+                     [&] { dialog.setOffers(browser.offers().shown()); });
     if (dialog.exec() != QDialog::Accepted)
         return {};
     return dialog.textValue();

@@ -7,6 +7,9 @@
 
 namespace wire {
 
+// The DNS-SD service type under which a host announces itself on the local network.
+inline const QString serviceType = QStringLiteral("_kelvaro._tcp");
+
 // Shift-JIS through Qt's maintained converter.
 QByteArray encode(const QString &text);
 QString decode(const QByteArray &bytes);

@@ -15,6 +15,9 @@ what it looks for and exits 1, saying what it saw, when that does not come.
                                     the press must make the programs announce that
                                     each node named NODE now reads its DESCRIPTION
   type TITLE TEXT                   sets the text of the window's first text box
+  holds TITLE TEXT                  the window's first text box holds TEXT
+  items TITLE [ITEM]...             the window's list items are these, in this order,
+                                    shown or not (a closed list's entries)
   describe TITLE NAME DESCRIPTION...
                                     the node so named reads that description (or one
                                     of them): prints the one it reads
@@ -214,6 +217,26 @@ def main():
         box = wait("a text box in %r" % args[0],
                    lambda: next((n for n in nodes(win) if n.getRoleName() == "text"), None), t)
         box.queryEditableText().setTextContents(args[1])
+    elif cmd == "holds":
+        win = in_window(args[0], t)
+        seen = {}
+
+        def holds():
+            box = next(n for n in nodes(win) if n.getRoleName() == "text")
+            text = box.queryText()
+            seen["value"] = repr(text.getText(0, text.characterCount))
+            return True if seen["value"] == repr(args[1]) else None
+        wait("the text box of %r holding %r" % (args[0], args[1]), holds, t, seen)
+        print("ok: the text box of %r holds %r" % (args[0], args[1]))
+    elif cmd == "items":
+        win = in_window(args[0], t)
+        seen = {}
+
+        def listed():
+            seen["value"] = [n.name for n in nodes(win) if n.getRoleName() == "list item"]
+            return True if seen["value"] == args[1:] else None
+        wait("the entries %s in %r" % (args[1:], args[0]), listed, t, seen)
+        print("ok: %r lists %s" % (args[0], args[1:]))
     elif cmd == "describe":
         win = in_window(args[0], t)
         seen = {}

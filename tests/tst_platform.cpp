@@ -1,6 +1,7 @@
 // The platform layer's own promises: the random generator's fixed sequence, Qt's boxes
 // with Japanese buttons and no icon, and an end of the program after which nothing
 // else runs.
+#include "platform/hostoffers.h"
 #include "platform/programexit.h"
 #include "platform/qtdialogs.h"
 #include "platform/random.h"
@@ -21,6 +22,8 @@
 #include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -188,6 +191,61 @@ private slots:
         const QString got = dialogs.InputBox(QStringLiteral("接続先のIPアドレスを入力してください。"),
                                              QStringLiteral("接続"));
         QCOMPARE(got, expected);
+    }
+
+    // What the network announces, as the address box would offer it. Operations:
+    // "+key|name|address", "-key", "*N": N hosts h0.. at 192.0.2.1.. (keys 0..).
+    void offersAreNewestFirstBoundedAndClean_data()
+    {
+        QTest::addColumn<QStringList>("ops");
+        QTest::addColumn<QStringList>("shown");
+        const QStringList a = {u"+a6|kelvaro-a|fe80::1%eth0"_s, u"+a4|kelvaro-a|10.0.0.1"_s};
+        QTest::newRow("one entry per name, its IPv4 address, newest first")
+            << (a + QStringList{u"+b6|kelvaro-b|fe80::2%eth0"_s})
+            << QStringList{u"kelvaro-b (fe80::2%eth0)"_s, u"kelvaro-a (10.0.0.1)"_s};
+        QTest::newRow("a name stays while one sighting of it does")
+            << (a + QStringList{u"-a4"_s}) << QStringList{u"kelvaro-a (fe80::1%eth0)"_s};
+        QTest::newRow("gone with its last sighting") << (a + QStringList{u"-a4"_s, u"-a6"_s})
+                                                     << QStringList{};
+        QTest::newRow("no loopback, unspecified, multicast, scopeless link-local or junk")
+            << QStringList{u"+1|l|127.0.0.1"_s, u"+2|l|::1"_s, u"+3|z|0.0.0.0"_s, u"+4|m|224.0.0.251"_s,
+                           u"+5|s|fe80::1"_s, u"+6|j|not an address"_s, u"+7|j|"_s, u"+8|ok|192.0.2.7"_s}
+            << QStringList{u"ok (192.0.2.7)"_s};
+        QTest::newRow("control, format and bidi characters dropped, spaces made one")
+            << QStringList{u"+k|\tkel\u200Fva\u202Ero\x07 \u3000 a\r\n|192.0.2.1"_s}
+            << QStringList{u"kelvaro a (192.0.2.1)"_s};
+        QTest::newRow("a full 63-byte label shortened")
+            << QStringList{u"+k|"_s + QString(63, u'x') + u"|192.0.2.1"_s}
+            << QStringList{QString(39, u'x') + u"\u2026 (192.0.2.1)"_s};
+        QStringList newest;
+        for (int i = 69; i > 69 - HostOffers::maxShown; --i)
+            newest << u"h%1 (192.0.2.%2)"_s.arg(i).arg(i + 1);
+        QTest::newRow("at most 16 of 70") << QStringList{u"*70"_s} << newest;
+        QStringList gone{u"*70"_s};
+        for (int i = 69; i >= 10; --i)
+            gone << u"-%1"_s.arg(i);
+        QTest::newRow("beyond 64 kept, the oldest are forgotten")
+            << gone << QStringList{u"h9 (192.0.2.10)"_s, u"h8 (192.0.2.9)"_s, u"h7 (192.0.2.8)"_s,
+                                   u"h6 (192.0.2.7)"_s};
+    }
+    void offersAreNewestFirstBoundedAndClean()
+    {
+        QFETCH(QStringList, ops);
+        QFETCH(QStringList, shown);
+        HostOffers offers;
+        for (const QString &op : ops) {
+            const QStringList f = op.mid(1).split(u'|');
+            if (op.startsWith(u'+'))
+                offers.add(f[0], f[1], f[2]);
+            else if (op.startsWith(u'-'))
+                offers.remove(f[0]);
+            for (int i = 0; op.startsWith(u'*') && i < f[0].toInt(); ++i)
+                offers.add(QString::number(i), u"h%1"_s.arg(i), u"192.0.2.%1"_s.arg(i + 1));
+        }
+        QStringList texts;
+        for (const HostOffers::Offer &o : offers.shown())
+            texts << o.text();
+        QCOMPARE(texts, shown);
     }
 
     void endingRunsNothingAfterIt()

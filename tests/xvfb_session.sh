@@ -120,6 +120,9 @@ xvfb_session_start() {
   xvfb_track $!
 
   unset WAYLAND_DISPLAY
+  # A host under test would announce itself through the machine's system bus to the
+  # real network; the programs get none (tests/discovery_xvfb.sh gives them their own).
+  export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$xvfb_work/no-system-bus"
   export QT_QPA_PLATFORM=xcb
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
   # Asked for by name before the launcher has registered it, the session bus would
