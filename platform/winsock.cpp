@@ -5,13 +5,14 @@
 // that).
 #include "platform/winsock.h"
 
+#include "platform/hostname.h"
+
 #include <QHostAddress>
 #include <QSet>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <algorithm>
 #include <cerrno>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -78,44 +79,6 @@ QString dotted(const QHostAddress &address)
     bool isIpv4 = false;
     const quint32 ipv4 = address.toIPv4Address(&isIpv4);
     return isIpv4 ? QHostAddress(ipv4).toString() : address.toString();
-}
-
-bool isHostNameLabel(QStringView label)
-{
-    if (label.isEmpty() || label.size() > 63 || label.front() == u'-' || label.back() == u'-')
-        return false;
-    for (const QChar c : label) {
-        const bool ascii = c.unicode() < 128;
-        if (!ascii || !(c.isLetterOrNumber() || c == u'-'))
-            return false;
-    }
-    return true;
-}
-
-// A dotted IPv4 or an IPv6 address that QHostAddress reads, or a host name in the
-// letters-digits-hyphen form, once folded and trimmed: white space left inside is
-// refused (QHostAddress would drop it). A name made of digits alone in its last
-// label ("1.2.3.4.5.6", "999.1.1.1") is a mistyped address, not a name, and would only
-// fail later after a pointless lookup.
-bool isValidRemoteHost(const QString &host)
-{
-    if (host.isEmpty())
-        return false;
-    for (const QChar c : host) {
-        if (c.isSpace() || c.category() == QChar::Other_Control)
-            return false;
-    }
-    if (QHostAddress().setAddress(host))
-        return true;
-    if (host.size() > 253)
-        return false;
-    const QList<QStringView> labels = QStringView(host).split(u'.');
-    for (const QStringView label : labels) {
-        if (!isHostNameLabel(label))
-            return false;
-    }
-    const QStringView last = labels.back();
-    return std::any_of(last.begin(), last.end(), [](QChar c) { return !c.isDigit(); });
 }
 
 } // namespace
@@ -191,9 +154,8 @@ void Winsock::Connect()
 {
     if (State() != sckClosed)
         throw WinsockError("Connect: the socket is in use (state " + std::to_string(State()) + ")");
-    // An input method types "１２７．０．０．１"; a paste brings a space or a line end.
-    const QString host = m_remoteHost.normalized(QString::NormalizationForm_KC).trimmed();
-    if (!isValidRemoteHost(host))
+    const QString host = hostname::fold(m_remoteHost);
+    if (!hostname::isValid(host))
         throw WinsockError("Connect: invalid remote host \"" + m_remoteHost.toStdString() + "\"");
     if (m_remotePort == 0)
         throw WinsockError("Connect: the remote port is 0");

@@ -1,7 +1,10 @@
 // The socket component over real loopback connections on free ports: connecting,
 // handing a request to another socket, exact bytes both ways, which closes raise the
-// Close event, and the failures that are immediate and those that come later.
+// Close event, and the failures that are immediate and those that come later; beside it,
+// the rules for a typed remote host.
 #include "platform/winsock.h"
+
+#include "platform/hostname.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -54,8 +57,9 @@ private slots:
     void queuedBytesLeaveBeforeClose_data();
     void queuedBytesLeaveBeforeClose();
     void ownCloseRaisesNothingAndSocketIsReusable();
-    void malformedRemoteFailsAtOnce_data();
-    void malformedRemoteFailsAtOnce();
+    void remoteHostIsJudgedAsTyped_data();
+    void remoteHostIsJudgedAsTyped();
+    void portZeroFailsAtOnce();
     void connectOnBusySocketFailsAtOnce();
     void refusedAttemptFailsLaterWithoutEvent();
     void unacceptedRequestIsClosed_data();
@@ -288,30 +292,55 @@ void TestWinsock::ownCloseRaisesNothingAndSocketIsReusable()
     QCOMPARE(clientClosed.count(), 0);
 }
 
-void TestWinsock::malformedRemoteFailsAtOnce_data()
+void TestWinsock::remoteHostIsJudgedAsTyped_data()
 {
     QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("port");
-    QTest::newRow("empty host") << QString() << 1020;
-    QTest::newRow("blank") << QString(" ") << 1020;
-    QTest::newRow("space inside") << QString("abc def") << 1020;
-    QTest::newRow("full-width blank") << QString("\u3000") << 1020;
-    QTest::newRow("full-width space inside") << QString("１２７．０．\u3000０．１") << 1020;
-    QTest::newRow("six numbers") << QString("1.2.3.4.5.6") << 1020;
-    QTest::newRow("octet above 255") << QString("256.1.1.1") << 1020;
-    QTest::newRow("underscore") << QString("game_host") << 1020;
-    QTest::newRow("empty label") << QString("a..b") << 1020;
-    QTest::newRow("label starts with hyphen") << QString("-host.lan") << 1020;
-    QTest::newRow("non-ASCII name") << QString("ホスト") << 1020;
-    QTest::newRow("port 0") << QString("127.0.0.1") << 0;
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("empty host") << QString() << false;
+    QTest::newRow("blank") << QString(" ") << false;
+    QTest::newRow("space inside") << QString("abc def") << false;
+    QTest::newRow("full-width blank") << QString("\u3000") << false;
+    QTest::newRow("full-width space inside") << QString("１２７．０．\u3000０．１") << false;
+    QTest::newRow("six numbers") << QString("1.2.3.4.5.6") << false;
+    QTest::newRow("octet above 255") << QString("256.1.1.1") << false;
+    QTest::newRow("underscore") << QString("game_host") << false;
+    QTest::newRow("empty label") << QString("a..b") << false;
+    QTest::newRow("label starts with hyphen") << QString("-host.lan") << false;
+    QTest::newRow("label ends with hyphen") << QString("host-.lan") << false;
+    QTest::newRow("non-ASCII name") << QString("ホスト") << false;
+    QTest::newRow("label of 64") << QString(64, u'a') + ".lan" << false;
+    const QString label63(63, u'a');
+    const QString three = label63 + '.' + label63 + '.' + label63 + '.';
+    QTest::newRow("name of 254") << three + QString(62, u'b') << false;
+
+    QTest::newRow("dotted address") << QString("192.168.0.10") << true;
+    QTest::newRow("IPv6 address") << QString("fe80::1") << true;
+    QTest::newRow("full-width address") << QString("１２７．０．０．１") << true;
+    QTest::newRow("pasted with blanks and a line end") << QString(" 127.0.0.1\r\n") << true;
+    QTest::newRow("name with hyphen and digits") << QString("game-host2.lan") << true;
+    QTest::newRow("last label of digits and letters") << QString("10.0.0.x1") << true;
+    QTest::newRow("label of 63") << label63 + ".lan" << true;
+    QTest::newRow("name of 253") << three + QString(61, u'b') << true;
 }
 
-void TestWinsock::malformedRemoteFailsAtOnce()
+// Every host that the rules refuse must also stop Connect before any socket is made.
+void TestWinsock::remoteHostIsJudgedAsTyped()
 {
     QFETCH(QString, host);
-    QFETCH(int, port);
+    QFETCH(bool, valid);
+    QCOMPARE(hostname::isValid(hostname::fold(host)), valid);
+    if (valid)
+        return;
     m_client->setRemoteHost(host);
-    m_client->setRemotePort(quint16(port));
+    m_client->setRemotePort(1020);
+    QVERIFY_THROWS_EXCEPTION(WinsockError, m_client->Connect());
+    QCOMPARE(m_client->State(), int(Winsock::sckClosed));
+}
+
+void TestWinsock::portZeroFailsAtOnce()
+{
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(0);
     QVERIFY_THROWS_EXCEPTION(WinsockError, m_client->Connect());
     QCOMPARE(m_client->State(), int(Winsock::sckClosed));
 }
