@@ -254,52 +254,55 @@ void Winsock::attach(QTcpSocket *socket)
     // readyRead, and Qt does not emit readyRead again while one is running, so what
     // arrives during the box would lie unnoticed in the buffer. Both go through the
     // same queue, so a close is never seen before the data that came ahead of it.
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { later(socket, &Winsock::deliverArrival); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { later(socket, &Winsock::onPeerGone); });
+    connect(socket, &QTcpSocket::readyRead, this, &Winsock::announceArrival);
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { announcePeerGone(socket); });
     // A reset or the kernel's timeout can end the connection with only an error; an
     // attempt that never got through reports its failure here too.
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
         if (socket->state() != QAbstractSocket::UnconnectedState)
             return;
         if (m_established) {
-            later(socket, &Winsock::onPeerGone);
+            announcePeerGone(socket);
         } else if (m_attemptTimer->isActive()) {
             m_attemptTimer->stop();
-            m_failure = failureOf(error);
-            later(socket, &Winsock::onAttemptFailed);
+            QMetaObject::invokeMethod(
+                this,
+                [this, socket, failure = failureOf(error)] {
+                    if (m_socket == socket)
+                        emit ConnectFailed(failure);
+                },
+                Qt::QueuedConnection);
         }
     });
 }
 
-void Winsock::later(QTcpSocket *socket, void (Winsock::*event)())
+// One announcement covers whatever the current connection holds by the time it runs,
+// whichever socket asked for it, so a burst of reads queues just one.
+void Winsock::announceArrival()
 {
-    if (event == &Winsock::deliverArrival) {
-        if (m_arrivalQueued)
-            return;
-        m_arrivalQueued = true;
-    }
+    if (std::exchange(m_arrivalQueued, true))
+        return;
     QMetaObject::invokeMethod(
         this,
-        [this, socket, event] {
-            if (event == &Winsock::deliverArrival) {
-                // Whatever the current connection holds is news, whichever socket
-                // announced it.
-                m_arrivalQueued = false;
-                if (m_socket)
-                    deliverArrival();
-            } else if (m_socket == socket) {
-                // A close of a connection that has been replaced since is stale.
-                (this->*event)();
-            }
+        [this] {
+            m_arrivalQueued = false;
+            const qint64 available = m_socket ? m_socket->bytesAvailable() : 0;
+            if (available > 0)
+                emit DataArrival(available);
         },
         Qt::QueuedConnection);
 }
 
-void Winsock::deliverArrival()
+// The end of a connection that has been replaced by the time this runs is stale.
+void Winsock::announcePeerGone(QTcpSocket *socket)
 {
-    const qint64 available = m_socket->bytesAvailable();
-    if (available > 0)
-        emit DataArrival(available);
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket] {
+            if (m_socket == socket)
+                onPeerGone();
+        },
+        Qt::QueuedConnection);
 }
 
 // Lets the current connection finish on its own: what is queued still leaves, then it
@@ -393,11 +396,6 @@ void Winsock::onPeerGone()
         return;
     m_peerClosed = true;
     emit Closed();
-}
-
-void Winsock::onAttemptFailed()
-{
-    emit ConnectFailed(m_failure);
 }
 
 void Winsock::onNoAnswer()
