@@ -6,6 +6,7 @@
 #include "platform/winsock.h"
 
 #include "platform/hostname.h"
+#include "platform/keepalive.h"
 
 #include <QHostAddress>
 #include <QSet>
@@ -14,8 +15,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <cerrno>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -51,13 +50,7 @@ void tune(QTcpSocket *socket)
 {
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    const int fd = int(socket->socketDescriptor());
-    const Winsock::Limits &l = currentLimits();
-    const unsigned userTimeout = unsigned(l.userTimeoutMs);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &l.keepAliveIdleS, sizeof l.keepAliveIdleS);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &l.keepAliveIntervalS, sizeof l.keepAliveIntervalS);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &l.keepAliveProbes, sizeof l.keepAliveProbes);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+    keepalive::apply(int(socket->socketDescriptor()), currentLimits());
 }
 
 Winsock::Failure failureOf(QAbstractSocket::SocketError error)

@@ -1,10 +1,11 @@
 // The socket component over real loopback connections on free ports: connecting,
 // handing a request to another socket, exact bytes both ways, which closes raise the
 // Close event, and the failures that are immediate and those that come later; beside it,
-// the rules for a typed remote host.
+// the rules for a typed remote host and the keepalive options every connection gets.
 #include "platform/winsock.h"
 
 #include "platform/hostname.h"
+#include "platform/keepalive.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -13,8 +14,14 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <QTcpSocket>
+#include <QScopeGuard>
+#include <QStringList>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -38,6 +45,19 @@ public:
     QByteArray bytes;
 };
 
+// The warnings of the whole process, while a test listens for them.
+QStringList &capturedWarnings()
+{
+    static QStringList warnings;
+    return warnings;
+}
+
+void captureWarning(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg)
+        capturedWarnings().append(message);
+}
+
 } // namespace
 
 class TestWinsock : public QObject
@@ -60,6 +80,8 @@ private slots:
     void remoteHostIsJudgedAsTyped_data();
     void remoteHostIsJudgedAsTyped();
     void portZeroFailsAtOnce();
+    void refusedKeepAliveOptionIsReportedOnce_data();
+    void refusedKeepAliveOptionIsReportedOnce();
     void connectOnBusySocketFailsAtOnce();
     void refusedAttemptFailsLaterWithoutEvent();
     void unacceptedRequestIsClosed_data();
@@ -343,6 +365,81 @@ void TestWinsock::portZeroFailsAtOnce()
     m_client->setRemotePort(0);
     QVERIFY_THROWS_EXCEPTION(WinsockError, m_client->Connect());
     QCOMPARE(m_client->State(), int(Winsock::sckClosed));
+}
+
+void TestWinsock::refusedKeepAliveOptionIsReportedOnce_data()
+{
+    QTest::addColumn<bool>("onPipe");
+    QTest::addColumn<int>("idleS");
+    QTest::addColumn<int>("intervalS");
+    QTest::addColumn<int>("probes");
+    QTest::addColumn<int>("userTimeoutMs");
+    QTest::addColumn<QByteArray>("refused");
+    QTest::addColumn<QString>("reason");
+    const Winsock::Limits d;
+    const QString invalid = std::strerror(EINVAL);
+    QTest::newRow("all taken") << false << d.keepAliveIdleS << d.keepAliveIntervalS
+                               << d.keepAliveProbes << d.userTimeoutMs << QByteArray() << QString();
+    QTest::newRow("not a socket") << true << d.keepAliveIdleS << d.keepAliveIntervalS
+                                  << d.keepAliveProbes << d.userTimeoutMs
+                                  << QByteArray("TCP_KEEPIDLE") << QString(std::strerror(ENOTSOCK));
+    QTest::newRow("idle of 0") << false << 0 << d.keepAliveIntervalS << d.keepAliveProbes
+                               << d.userTimeoutMs << QByteArray("TCP_KEEPIDLE") << invalid;
+    QTest::newRow("interval of 0") << false << d.keepAliveIdleS << 0 << d.keepAliveProbes
+                                   << d.userTimeoutMs << QByteArray("TCP_KEEPINTVL") << invalid;
+    QTest::newRow("no probes") << false << d.keepAliveIdleS << d.keepAliveIntervalS << 0
+                               << d.userTimeoutMs << QByteArray("TCP_KEEPCNT") << invalid;
+    QTest::newRow("negative user timeout") << false << d.keepAliveIdleS << d.keepAliveIntervalS
+                                           << d.keepAliveProbes << -1
+                                           << QByteArray("TCP_USER_TIMEOUT") << invalid;
+}
+
+// Each refusal is named to the caller; only the first of the process reaches stderr,
+// whichever row meets it first.
+void TestWinsock::refusedKeepAliveOptionIsReportedOnce()
+{
+    QFETCH(bool, onPipe);
+    QFETCH(int, idleS);
+    QFETCH(int, intervalS);
+    QFETCH(int, probes);
+    QFETCH(int, userTimeoutMs);
+    QFETCH(QByteArray, refused);
+    QFETCH(QString, reason);
+    int fds[2] = {-1, -1};
+    if (onPipe)
+        QCOMPARE(::pipe(fds), 0);
+    else
+        fds[0] = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(fds[0] >= 0);
+    const auto closeAll = qScopeGuard([&fds] {
+        for (const int fd : fds) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+
+    Winsock::Limits limits;
+    limits.keepAliveIdleS = idleS;
+    limits.keepAliveIntervalS = intervalS;
+    limits.keepAliveProbes = probes;
+    limits.userTimeoutMs = userTimeoutMs;
+    const QtMessageHandler previous = qInstallMessageHandler(captureWarning);
+    const qsizetype before = capturedWarnings().size();
+    const QByteArray named = keepalive::apply(fds[0], limits);
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(named, refused);
+    const QStringList now = capturedWarnings().mid(before);
+    if (refused.isEmpty()) {
+        QVERIFY2(now.isEmpty(), qPrintable(now.join('\n')));
+        return;
+    }
+    QCOMPARE(capturedWarnings().size(), 1);
+    if (!now.isEmpty()) {
+        QVERIFY2(now.front().contains(QString::fromLatin1(refused)) && now.front().contains(reason),
+                 qPrintable(now.front()));
+        QVERIFY2(!now.front().contains(u'\n'), qPrintable(now.front()));
+    }
 }
 
 void TestWinsock::connectOnBusySocketFailsAtOnce()
