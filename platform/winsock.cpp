@@ -5,16 +5,16 @@
 // that).
 #include "platform/winsock.h"
 
+#include "platform/hostname.h"
+#include "platform/keepalive.h"
+
 #include <QHostAddress>
 #include <QSet>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <algorithm>
 #include <cerrno>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -50,13 +50,7 @@ void tune(QTcpSocket *socket)
 {
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    const int fd = int(socket->socketDescriptor());
-    const Winsock::Limits &l = currentLimits();
-    const unsigned userTimeout = unsigned(l.userTimeoutMs);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &l.keepAliveIdleS, sizeof l.keepAliveIdleS);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &l.keepAliveIntervalS, sizeof l.keepAliveIntervalS);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &l.keepAliveProbes, sizeof l.keepAliveProbes);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeout, sizeof userTimeout);
+    keepalive::apply(int(socket->socketDescriptor()), currentLimits());
 }
 
 Winsock::Failure failureOf(QAbstractSocket::SocketError error)
@@ -78,44 +72,6 @@ QString dotted(const QHostAddress &address)
     bool isIpv4 = false;
     const quint32 ipv4 = address.toIPv4Address(&isIpv4);
     return isIpv4 ? QHostAddress(ipv4).toString() : address.toString();
-}
-
-bool isHostNameLabel(QStringView label)
-{
-    if (label.isEmpty() || label.size() > 63 || label.front() == u'-' || label.back() == u'-')
-        return false;
-    for (const QChar c : label) {
-        const bool ascii = c.unicode() < 128;
-        if (!ascii || !(c.isLetterOrNumber() || c == u'-'))
-            return false;
-    }
-    return true;
-}
-
-// A dotted IPv4 or an IPv6 address that QHostAddress reads, or a host name in the
-// letters-digits-hyphen form, once folded and trimmed: white space left inside is
-// refused (QHostAddress would drop it). A name made of digits alone in its last
-// label ("1.2.3.4.5.6", "999.1.1.1") is a mistyped address, not a name, and would only
-// fail later after a pointless lookup.
-bool isValidRemoteHost(const QString &host)
-{
-    if (host.isEmpty())
-        return false;
-    for (const QChar c : host) {
-        if (c.isSpace() || c.category() == QChar::Other_Control)
-            return false;
-    }
-    if (QHostAddress().setAddress(host))
-        return true;
-    if (host.size() > 253)
-        return false;
-    const QList<QStringView> labels = QStringView(host).split(u'.');
-    for (const QStringView label : labels) {
-        if (!isHostNameLabel(label))
-            return false;
-    }
-    const QStringView last = labels.back();
-    return std::any_of(last.begin(), last.end(), [](QChar c) { return !c.isDigit(); });
 }
 
 } // namespace
@@ -191,9 +147,8 @@ void Winsock::Connect()
 {
     if (State() != sckClosed)
         throw WinsockError("Connect: the socket is in use (state " + std::to_string(State()) + ")");
-    // An input method types "１２７．０．０．１"; a paste brings a space or a line end.
-    const QString host = m_remoteHost.normalized(QString::NormalizationForm_KC).trimmed();
-    if (!isValidRemoteHost(host))
+    const QString host = hostname::fold(m_remoteHost);
+    if (!hostname::isValid(host))
         throw WinsockError("Connect: invalid remote host \"" + m_remoteHost.toStdString() + "\"");
     if (m_remotePort == 0)
         throw WinsockError("Connect: the remote port is 0");
@@ -292,52 +247,55 @@ void Winsock::attach(QTcpSocket *socket)
     // readyRead, and Qt does not emit readyRead again while one is running, so what
     // arrives during the box would lie unnoticed in the buffer. Both go through the
     // same queue, so a close is never seen before the data that came ahead of it.
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { later(socket, &Winsock::deliverArrival); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { later(socket, &Winsock::onPeerGone); });
+    connect(socket, &QTcpSocket::readyRead, this, &Winsock::announceArrival);
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { announcePeerGone(socket); });
     // A reset or the kernel's timeout can end the connection with only an error; an
     // attempt that never got through reports its failure here too.
     connect(socket, &QTcpSocket::errorOccurred, this, [this, socket](QAbstractSocket::SocketError error) {
         if (socket->state() != QAbstractSocket::UnconnectedState)
             return;
         if (m_established) {
-            later(socket, &Winsock::onPeerGone);
+            announcePeerGone(socket);
         } else if (m_attemptTimer->isActive()) {
             m_attemptTimer->stop();
-            m_failure = failureOf(error);
-            later(socket, &Winsock::onAttemptFailed);
+            QMetaObject::invokeMethod(
+                this,
+                [this, socket, failure = failureOf(error)] {
+                    if (m_socket == socket)
+                        emit ConnectFailed(failure);
+                },
+                Qt::QueuedConnection);
         }
     });
 }
 
-void Winsock::later(QTcpSocket *socket, void (Winsock::*event)())
+// One announcement covers whatever the current connection holds by the time it runs,
+// whichever socket asked for it, so a burst of reads queues just one.
+void Winsock::announceArrival()
 {
-    if (event == &Winsock::deliverArrival) {
-        if (m_arrivalQueued)
-            return;
-        m_arrivalQueued = true;
-    }
+    if (std::exchange(m_arrivalQueued, true))
+        return;
     QMetaObject::invokeMethod(
         this,
-        [this, socket, event] {
-            if (event == &Winsock::deliverArrival) {
-                // Whatever the current connection holds is news, whichever socket
-                // announced it.
-                m_arrivalQueued = false;
-                if (m_socket)
-                    deliverArrival();
-            } else if (m_socket == socket) {
-                // A close of a connection that has been replaced since is stale.
-                (this->*event)();
-            }
+        [this] {
+            m_arrivalQueued = false;
+            const qint64 available = m_socket ? m_socket->bytesAvailable() : 0;
+            if (available > 0)
+                emit DataArrival(available);
         },
         Qt::QueuedConnection);
 }
 
-void Winsock::deliverArrival()
+// The end of a connection that has been replaced by the time this runs is stale.
+void Winsock::announcePeerGone(QTcpSocket *socket)
 {
-    const qint64 available = m_socket->bytesAvailable();
-    if (available > 0)
-        emit DataArrival(available);
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket] {
+            if (m_socket == socket)
+                onPeerGone();
+        },
+        Qt::QueuedConnection);
 }
 
 // Lets the current connection finish on its own: what is queued still leaves, then it
@@ -431,11 +389,6 @@ void Winsock::onPeerGone()
         return;
     m_peerClosed = true;
     emit Closed();
-}
-
-void Winsock::onAttemptFailed()
-{
-    emit ConnectFailed(m_failure);
 }
 
 void Winsock::onNoAnswer()

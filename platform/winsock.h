@@ -137,14 +137,13 @@ signals:
 
 private:
     void attach(QTcpSocket *socket);
-    void later(QTcpSocket *socket, void (Winsock::*event)());
-    void deliverArrival();
+    void announceArrival();
+    void announcePeerGone(QTcpSocket *socket);
     void retire();
     void onIncoming(qintptr descriptor);
     void onPeerGone();
     void acceptOne();
     void listenerFailed();
-    void onAttemptFailed();
     void onNoAnswer();
 
     QString m_remoteHost;
@@ -158,6 +157,5 @@ private:
     bool m_established = false;     // the current socket has been connected
     bool m_peerClosed = false;      // ... and the other side or the network ended it
     bool m_acceptFailed = false;    // the listener's Close event is on its way
-    Failure m_failure = Failure::Unreachable; // of the attempt whose failure is on its way
     QTimer *m_attemptTimer = nullptr; // bounds the wait for an answer; owned through Qt parent
 };

@@ -1,7 +1,11 @@
 // The socket component over real loopback connections on free ports: connecting,
 // handing a request to another socket, exact bytes both ways, which closes raise the
-// Close event, and the failures that are immediate and those that come later.
+// Close event, and the failures that are immediate and those that come later; beside it,
+// the rules for a typed remote host and the keepalive options every connection gets.
 #include "platform/winsock.h"
+
+#include "platform/hostname.h"
+#include "platform/keepalive.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -10,8 +14,14 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <QTcpSocket>
+#include <QScopeGuard>
+#include <QStringList>
 #include <QTest>
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +45,19 @@ public:
     QByteArray bytes;
 };
 
+// The warnings of the whole process, while a test listens for them.
+QStringList &capturedWarnings()
+{
+    static QStringList warnings;
+    return warnings;
+}
+
+void captureWarning(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtWarningMsg)
+        capturedWarnings().append(message);
+}
+
 } // namespace
 
 class TestWinsock : public QObject
@@ -54,8 +77,11 @@ private slots:
     void queuedBytesLeaveBeforeClose_data();
     void queuedBytesLeaveBeforeClose();
     void ownCloseRaisesNothingAndSocketIsReusable();
-    void malformedRemoteFailsAtOnce_data();
-    void malformedRemoteFailsAtOnce();
+    void remoteHostIsJudgedAsTyped_data();
+    void remoteHostIsJudgedAsTyped();
+    void portZeroFailsAtOnce();
+    void refusedKeepAliveOptionIsReportedOnce_data();
+    void refusedKeepAliveOptionIsReportedOnce();
     void connectOnBusySocketFailsAtOnce();
     void refusedAttemptFailsLaterWithoutEvent();
     void unacceptedRequestIsClosed_data();
@@ -288,32 +314,132 @@ void TestWinsock::ownCloseRaisesNothingAndSocketIsReusable()
     QCOMPARE(clientClosed.count(), 0);
 }
 
-void TestWinsock::malformedRemoteFailsAtOnce_data()
+void TestWinsock::remoteHostIsJudgedAsTyped_data()
 {
     QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("port");
-    QTest::newRow("empty host") << QString() << 1020;
-    QTest::newRow("blank") << QString(" ") << 1020;
-    QTest::newRow("space inside") << QString("abc def") << 1020;
-    QTest::newRow("full-width blank") << QString("\u3000") << 1020;
-    QTest::newRow("full-width space inside") << QString("１２７．０．\u3000０．１") << 1020;
-    QTest::newRow("six numbers") << QString("1.2.3.4.5.6") << 1020;
-    QTest::newRow("octet above 255") << QString("256.1.1.1") << 1020;
-    QTest::newRow("underscore") << QString("game_host") << 1020;
-    QTest::newRow("empty label") << QString("a..b") << 1020;
-    QTest::newRow("label starts with hyphen") << QString("-host.lan") << 1020;
-    QTest::newRow("non-ASCII name") << QString("ホスト") << 1020;
-    QTest::newRow("port 0") << QString("127.0.0.1") << 0;
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("empty host") << QString() << false;
+    QTest::newRow("blank") << QString(" ") << false;
+    QTest::newRow("space inside") << QString("abc def") << false;
+    QTest::newRow("full-width blank") << QString("\u3000") << false;
+    QTest::newRow("full-width space inside") << QString("１２７．０．\u3000０．１") << false;
+    QTest::newRow("six numbers") << QString("1.2.3.4.5.6") << false;
+    QTest::newRow("octet above 255") << QString("256.1.1.1") << false;
+    QTest::newRow("underscore") << QString("game_host") << false;
+    QTest::newRow("empty label") << QString("a..b") << false;
+    QTest::newRow("label starts with hyphen") << QString("-host.lan") << false;
+    QTest::newRow("label ends with hyphen") << QString("host-.lan") << false;
+    QTest::newRow("non-ASCII name") << QString("ホスト") << false;
+    QTest::newRow("label of 64") << QString(64, u'a') + ".lan" << false;
+    const QString label63(63, u'a');
+    const QString three = label63 + '.' + label63 + '.' + label63 + '.';
+    QTest::newRow("name of 254") << three + QString(62, u'b') << false;
+
+    QTest::newRow("dotted address") << QString("192.168.0.10") << true;
+    QTest::newRow("IPv6 address") << QString("fe80::1") << true;
+    QTest::newRow("full-width address") << QString("１２７．０．０．１") << true;
+    QTest::newRow("pasted with blanks and a line end") << QString(" 127.0.0.1\r\n") << true;
+    QTest::newRow("name with hyphen and digits") << QString("game-host2.lan") << true;
+    QTest::newRow("last label of digits and letters") << QString("10.0.0.x1") << true;
+    QTest::newRow("label of 63") << label63 + ".lan" << true;
+    QTest::newRow("name of 253") << three + QString(61, u'b') << true;
 }
 
-void TestWinsock::malformedRemoteFailsAtOnce()
+// Every host that the rules refuse must also stop Connect before any socket is made.
+void TestWinsock::remoteHostIsJudgedAsTyped()
 {
     QFETCH(QString, host);
-    QFETCH(int, port);
+    QFETCH(bool, valid);
+    QCOMPARE(hostname::isValid(hostname::fold(host)), valid);
+    if (valid)
+        return;
     m_client->setRemoteHost(host);
-    m_client->setRemotePort(quint16(port));
+    m_client->setRemotePort(1020);
     QVERIFY_THROWS_EXCEPTION(WinsockError, m_client->Connect());
     QCOMPARE(m_client->State(), int(Winsock::sckClosed));
+}
+
+void TestWinsock::portZeroFailsAtOnce()
+{
+    m_client->setRemoteHost("127.0.0.1");
+    m_client->setRemotePort(0);
+    QVERIFY_THROWS_EXCEPTION(WinsockError, m_client->Connect());
+    QCOMPARE(m_client->State(), int(Winsock::sckClosed));
+}
+
+void TestWinsock::refusedKeepAliveOptionIsReportedOnce_data()
+{
+    QTest::addColumn<bool>("onPipe");
+    QTest::addColumn<int>("idleS");
+    QTest::addColumn<int>("intervalS");
+    QTest::addColumn<int>("probes");
+    QTest::addColumn<int>("userTimeoutMs");
+    QTest::addColumn<QByteArray>("refused");
+    QTest::addColumn<QString>("reason");
+    const Winsock::Limits d;
+    const QString invalid = std::strerror(EINVAL);
+    QTest::newRow("all taken") << false << d.keepAliveIdleS << d.keepAliveIntervalS
+                               << d.keepAliveProbes << d.userTimeoutMs << QByteArray() << QString();
+    QTest::newRow("not a socket") << true << d.keepAliveIdleS << d.keepAliveIntervalS
+                                  << d.keepAliveProbes << d.userTimeoutMs
+                                  << QByteArray("TCP_KEEPIDLE") << QString(std::strerror(ENOTSOCK));
+    QTest::newRow("idle of 0") << false << 0 << d.keepAliveIntervalS << d.keepAliveProbes
+                               << d.userTimeoutMs << QByteArray("TCP_KEEPIDLE") << invalid;
+    QTest::newRow("interval of 0") << false << d.keepAliveIdleS << 0 << d.keepAliveProbes
+                                   << d.userTimeoutMs << QByteArray("TCP_KEEPINTVL") << invalid;
+    QTest::newRow("no probes") << false << d.keepAliveIdleS << d.keepAliveIntervalS << 0
+                               << d.userTimeoutMs << QByteArray("TCP_KEEPCNT") << invalid;
+    QTest::newRow("negative user timeout") << false << d.keepAliveIdleS << d.keepAliveIntervalS
+                                           << d.keepAliveProbes << -1
+                                           << QByteArray("TCP_USER_TIMEOUT") << invalid;
+}
+
+// Each refusal is named to the caller; only the first of the process reaches stderr,
+// whichever row meets it first.
+void TestWinsock::refusedKeepAliveOptionIsReportedOnce()
+{
+    QFETCH(bool, onPipe);
+    QFETCH(int, idleS);
+    QFETCH(int, intervalS);
+    QFETCH(int, probes);
+    QFETCH(int, userTimeoutMs);
+    QFETCH(QByteArray, refused);
+    QFETCH(QString, reason);
+    int fds[2] = {-1, -1};
+    if (onPipe)
+        QCOMPARE(::pipe(fds), 0);
+    else
+        fds[0] = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(fds[0] >= 0);
+    const auto closeAll = qScopeGuard([&fds] {
+        for (const int fd : fds) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    });
+
+    Winsock::Limits limits;
+    limits.keepAliveIdleS = idleS;
+    limits.keepAliveIntervalS = intervalS;
+    limits.keepAliveProbes = probes;
+    limits.userTimeoutMs = userTimeoutMs;
+    const QtMessageHandler previous = qInstallMessageHandler(captureWarning);
+    const qsizetype before = capturedWarnings().size();
+    const QByteArray named = keepalive::apply(fds[0], limits);
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(named, refused);
+    const QStringList now = capturedWarnings().mid(before);
+    if (refused.isEmpty()) {
+        QVERIFY2(now.isEmpty(), qPrintable(now.join('\n')));
+        return;
+    }
+    QCOMPARE(capturedWarnings().size(), 1);
+    if (!now.isEmpty()) {
+        QVERIFY2(now.front().contains(QString::fromLatin1(refused)) && now.front().contains(reason),
+                 qPrintable(now.front()));
+        QVERIFY2(!now.front().contains(u'\n'), qPrintable(now.front()));
+    }
 }
 
 void TestWinsock::connectOnBusySocketFailsAtOnce()
