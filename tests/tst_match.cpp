@@ -580,6 +580,10 @@ private slots:
         QVERIFY(m.bConnected);
         QVERIFY(m.command5Visible);
         QVERIFY(!m.command2Visible);
+        // The host greeted through its own greeting step: the same text on its side.
+        QCOMPARE(link.host.sent, QByteArrayList{wire::hello()});
+        QCOMPARE(link.host.model().Label1, m.Label1);
+        QVERIFY(link.host.model().command5Visible);
         // A second greeting changes nothing.
         link.client.game->receive(wire::hello());
         QCOMPARE(link.client.dialogs.shown().size(), 1);
