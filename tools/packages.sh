@@ -31,3 +31,12 @@ package_packages=(dpkg-dev file lintian desktop-file-utils appstream)
 # What the fault tests need to join two network namespaces by a veth link and cut it
 # (ip, unshare, and iptables to drop every packet of the far machine).
 network_test_packages=(iproute2 util-linux iptables)
+
+# What the fuzz test needs: clang with its libFuzzer and sanitizer runtimes, and
+# pkg-config for Qt's compiler flags (only a Recommends of Qt's development package, so
+# an installation without recommends lacks it).
+fuzz_test_packages=(clang libclang-rt-14-dev pkg-config)
+
+# What the Xvfb tests need: the X server, xdotool to drive the windows, ImageMagick for
+# screenshots, and a D-Bus session with the accessibility bus and pyatspi to read them.
+xvfb_test_packages=(xvfb xdotool imagemagick dbus at-spi2-core python3-pyatspi)
