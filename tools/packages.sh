@@ -40,3 +40,7 @@ fuzz_test_packages=(clang libclang-rt-14-dev pkg-config)
 # What the Xvfb tests need: the X server, xdotool to drive the windows, ImageMagick for
 # screenshots, and a D-Bus session with the accessibility bus and pyatspi to read them.
 xvfb_test_packages=(xvfb xdotool imagemagick dbus at-spi2-core python3-pyatspi)
+
+# What the tests of discovery on the local network need: the Avahi daemon and the
+# system bus it registers on.
+discovery_test_packages=(avahi-daemon dbus)
