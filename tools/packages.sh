@@ -44,3 +44,7 @@ xvfb_test_packages=(xvfb xdotool imagemagick dbus at-spi2-core python3-pyatspi)
 # What the tests of discovery on the local network need: the Avahi daemon and the
 # system bus it registers on.
 discovery_test_packages=(avahi-daemon dbus)
+
+# What CI needs beyond a fresh machine to make the fresh Debian root that it runs the
+# README's commands in (.ci/run, tools/fresh_root.sh).
+ci_packages=(debootstrap)
