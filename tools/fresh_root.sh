@@ -188,7 +188,7 @@ phase_start=$SECONDS
 phases=()
 phase_done() {
   local took=$((SECONDS - phase_start))
-  phases+=("$(printf '%-34s %s' "$1" "$(duration "$took")")")
+  phases+=("$(printf '%-40s %s' "$1" "$(duration "$took")")")
   echo "=== $1: $(duration "$took")"
   phase_start=$SECONDS
 }
@@ -229,10 +229,10 @@ ns=
 set -e
 if [ -f "$root/root/timings" ]; then
   while read -r what took _; do
-    phases+=("$(printf '%-34s %s' "$what in the fresh root" "$(duration "$took")")")
+    phases+=("$(printf '%-40s %s' "$what in the fresh root" "$(duration "$took")")")
   done <"$root/root/timings"
 fi
-phases+=("$(printf '%-34s %s' "total" "$(duration $((SECONDS - begin)))")")
+phases+=("$(printf '%-40s %s' "total" "$(duration $((SECONDS - begin)))")")
 echo "=== timings"
 printf '%s\n' "${phases[@]}"
 if [ "$status" != 0 ]; then
