@@ -1,10 +1,11 @@
 # Installs the Debian packages given as arguments that are not installed yet, and only
 # those: a second run asks nothing of the package archive. Without root it installs
-# nothing and names the command for an administrator instead. Sourced by run.sh and
-# test.sh.
+# nothing and names the command for an administrator instead. A package named in more
+# than one list is asked for once. Sourced by run.sh, test.sh and .ci/run.
 ensure_packages() {
-  local missing=() p
+  local missing=() p start=$SECONDS
   for p in "$@"; do
+    [[ " ${missing[*]} " == *" $p "* ]] && continue
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -18,6 +19,7 @@ ensure_packages() {
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  echo "Installed them in $((SECONDS - start)) s"
 }
 
 # What building and running the programs needs (Qt's own texts in Japanese included).
