@@ -92,27 +92,6 @@ inside() {
 
 duration() { printf '%dm%02ds' $(($1 / 60)) $(($1 % 60)); }
 
-if [ "${1:-}" = --inside ]; then
-  shift
-  inside "$@"
-  exit
-fi
-
-here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-steps=("$@")
-[ ${#steps[@]} -gt 0 ] || steps=(run test)
-for step in "${steps[@]}"; do
-  case $step in
-    run | test) ;;
-    *) echo "unknown step $step: run or test" >&2; exit 2 ;;
-  esac
-done
-[ "$(id -u)" = 0 ] || { echo "tools/fresh_root.sh needs root (debootstrap, mounts, namespaces)" >&2; exit 1; }
-for tool in debootstrap unshare pivot_root findmnt git; do
-  PATH=$PATH:/usr/sbin:/sbin command -v "$tool" >/dev/null ||
-    { echo "$tool is missing (.ci/run installs debootstrap)" >&2; exit 1; }
-done
-
 # The entries of this machine's apt sources for Debian 12 (suites bookworm and
 # bookworm-*), one "URI SUITE COMPONENT..." line each, from both the one-line and the
 # deb822 format; disabled entries and other distributions are left out.
@@ -147,26 +126,14 @@ debian_entries() {
          }' "$f"
   done
 }
-mapfile -t entries < <(debian_entries)
-mirror=
-for entry in "${entries[@]}"; do
-  read -r uri suite _ <<<"$entry"
-  if [ "$suite" = bookworm ]; then mirror=$uri; break; fi
-done
-if [ -z "$mirror" ]; then
-  echo "No entry for Debian 12 (suite bookworm) in this machine's apt sources" >&2
-  exit 1
-fi
 
-parent=${KELVARO_FRESH_ROOT_PARENT:-/var/tmp}
-root=$(mktemp -d "$parent/kelvaro-fresh-root.XXXXXX")
-chmod 755 "$root"
-log=$(mktemp)
-ns=
+# Ends what still runs in the namespaces, and deletes the root unless asked to keep it.
 cleanup() {
   local status=$?
+  # unshare holds off SIGTERM while its child runs; killed, it takes the namespace's
+  # first process with it (--kill-child), and the kernel then every other one in it.
   if [ -n "$ns" ] && kill -0 "$ns" 2>/dev/null; then
-    kill "$ns" 2>/dev/null
+    kill -KILL "$ns" 2>/dev/null
     wait "$ns" 2>/dev/null || true
   fi
   rm -f "$log"
@@ -175,17 +142,13 @@ cleanup() {
   elif [ "${KELVARO_FRESH_ROOT_KEEP:-0}" = 1 ]; then
     echo "The fresh root stays in $root"
   else
+    local start=$SECONDS
     rm -rf --one-file-system "$root"
+    echo "=== deleted the fresh root: $(duration $((SECONDS - start)))"
   fi
   exit "$status"
 }
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
 
-begin=$SECONDS
-phase_start=$SECONDS
-phases=()
 phase_done() {
   local took=$((SECONDS - phase_start))
   phases+=("$(printf '%-40s %s' "$1" "$(duration "$took")")")
@@ -193,50 +156,95 @@ phase_done() {
   phase_start=$SECONDS
 }
 
-echo "=== debootstrap --variant=minbase bookworm $root $mirror"
-if ! debootstrap --variant=minbase bookworm "$root" "$mirror" >"$log" 2>&1; then
-  tail -n 40 "$log"
-  echo "FAIL: debootstrap did not make the root" >&2
-  exit 1
-fi
-phase_done "debootstrap"
+main() {
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  steps=("$@")
+  [ ${#steps[@]} -gt 0 ] || steps=(run test)
+  for step in "${steps[@]}"; do
+    case $step in
+      run | test) ;;
+      *) echo "unknown step $step: run or test" >&2; exit 2 ;;
+    esac
+  done
+  [ "$(id -u)" = 0 ] || { echo "tools/fresh_root.sh needs root (debootstrap, mounts, namespaces)" >&2; exit 1; }
+  for tool in debootstrap unshare pivot_root findmnt git; do
+    PATH=$PATH:/usr/sbin:/sbin command -v "$tool" >/dev/null ||
+      { echo "$tool is missing (.ci/run installs debootstrap)" >&2; exit 1; }
+  done
 
-# The same archive as this machine: its Debian 12 entries, its name resolution, and the
-# settings under which it accepts that archive's Release files (a frozen copy of the
-# archive has Release files past their Valid-Until date).
-printf 'deb %s\n' "${entries[@]}" >"$root/etc/apt/sources.list"
-apt-config dump | grep -E '^Acquire::Check-(Valid-Until|Date) ' \
-  >"$root/etc/apt/apt.conf.d/50this-machines-archive" || true
-cp /etc/resolv.conf /etc/hosts "$root/etc/"
+  mapfile -t entries < <(debian_entries)
+  mirror=
+  for entry in "${entries[@]}"; do
+    read -r uri suite _ <<<"$entry"
+    if [ "$suite" = bookworm ]; then mirror=$uri; break; fi
+  done
+  if [ -z "$mirror" ]; then
+    echo "No entry for Debian 12 (suite bookworm) in this machine's apt sources" >&2
+    exit 1
+  fi
 
-# The source tree as a clone has it: its tracked files, owned by root.
-dest=$root/root/kelvaro
-mkdir -p "$dest"
-if [ -n "$(git -C "$here" status --porcelain --untracked-files=no)" ]; then
-  echo "Note: the tracked files have uncommitted changes; the root gets them as they are"
-fi
-(cd "$here" && git ls-files -z | while IFS= read -r -d '' f; do
-   if [ -e "$f" ] || [ -L "$f" ]; then printf '%s\0' "$f"; fi
- done | tar --null -T - --owner=0 --group=0 -cf -) | tar -xpf - -C "$dest"
-phase_done "sources, resolution, copy of the tree"
+  parent=${KELVARO_FRESH_ROOT_PARENT:-/var/tmp}
+  root=$(mktemp -d "$parent/kelvaro-fresh-root.XXXXXX")
+  chmod 755 "$root"
+  log=$(mktemp)
+  ns=
+  trap cleanup EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
 
-set +e
-unshare --mount --pid --fork --kill-child -- bash "$here/tools/fresh_root.sh" --inside "$root" "${steps[@]}" &
-ns=$!
-wait "$ns"
-status=$?
-ns=
-set -e
-if [ -f "$root/root/timings" ]; then
-  while read -r what took _; do
-    phases+=("$(printf '%-40s %s' "$what in the fresh root" "$(duration "$took")")")
-  done <"$root/root/timings"
-fi
-phases+=("$(printf '%-40s %s' "total" "$(duration $((SECONDS - begin)))")")
-echo "=== timings"
-printf '%s\n' "${phases[@]}"
-if [ "$status" != 0 ]; then
-  echo "FAIL: the README's commands on a fresh Debian 12 root (status $status)"
-  exit 1
-fi
-echo "The README's commands (${steps[*]/%/.sh}) passed on a fresh Debian 12 root"
+  begin=$SECONDS
+  phase_start=$SECONDS
+  phases=()
+
+  echo "=== debootstrap --variant=minbase bookworm $root $mirror"
+  if ! debootstrap --variant=minbase bookworm "$root" "$mirror" >"$log" 2>&1; then
+    tail -n 40 "$log"
+    echo "FAIL: debootstrap did not make the root" >&2
+    exit 1
+  fi
+  phase_done "debootstrap"
+
+  # The same archive as this machine: its Debian 12 entries, its name resolution, and the
+  # settings under which it accepts that archive's Release files (a frozen copy of the
+  # archive has Release files past their Valid-Until date).
+  printf 'deb %s\n' "${entries[@]}" >"$root/etc/apt/sources.list"
+  apt-config dump | grep -E '^Acquire::Check-(Valid-Until|Date) ' \
+    >"$root/etc/apt/apt.conf.d/50this-machines-archive" || true
+  cp /etc/resolv.conf /etc/hosts "$root/etc/"
+
+  # The source tree as a clone has it: its tracked files, owned by root.
+  dest=$root/root/kelvaro
+  mkdir -p "$dest"
+  if [ -n "$(git -C "$here" status --porcelain --untracked-files=no)" ]; then
+    echo "Note: the tracked files have uncommitted changes; the root gets them as they are"
+  fi
+  (cd "$here" && git ls-files -z | while IFS= read -r -d '' f; do
+     if [ -e "$f" ] || [ -L "$f" ]; then printf '%s\0' "$f"; fi
+   done | tar --null -T - --owner=0 --group=0 -cf -) | tar -xpf - -C "$dest"
+  phase_done "sources, resolution, copy of the tree"
+
+  set +e
+  unshare --mount --pid --fork --kill-child -- bash "$here/tools/fresh_root.sh" --inside "$root" "${steps[@]}" &
+  ns=$!
+  wait "$ns"
+  status=$?
+  ns=
+  set -e
+  if [ -f "$root/root/timings" ]; then
+    while read -r what took _; do
+      phases+=("$(printf '%-40s %s' "$what in the fresh root" "$(duration "$took")")")
+    done <"$root/root/timings"
+  fi
+  phases+=("$(printf '%-40s %s' "total" "$(duration $((SECONDS - begin)))")")
+  echo "=== timings"
+  printf '%s\n' "${phases[@]}"
+  if [ "$status" != 0 ]; then
+    echo "FAIL: the README's commands on a fresh Debian 12 root (status $status)"
+    exit 1
+  fi
+  echo "The README's commands (${steps[*]/%/.sh}) passed on a fresh Debian 12 root"
+}
+
+# One line, read whole before it runs: the script may be edited while a run takes its
+# quarter of an hour, and bash reads a script as it goes.
+if [ "${1:-}" = --inside ]; then shift; inside "$@"; else main "$@"; fi; exit
