@@ -2,6 +2,10 @@
 # Sets up, builds the five programs (not the tests or benchmarks, which are ./test.sh's)
 # and installs them into dist/ on a fresh Debian machine, then starts the launcher.
 # Idempotent: a second run installs nothing and rebuilds only what changed.
+# Without a desktop session (neither DISPLAY nor WAYLAND_DISPLAY set, and no Qt platform
+# chosen in QT_QPA_PLATFORM) it stops after installing, says so, and exits with status 3,
+# so that a script (CI's fresh-root run among them) can tell "built, but not started"
+# from a failure (any other non-zero status) and from a launcher that ran.
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$PWD
@@ -54,4 +58,10 @@ elif ! PATH=$PATH:/usr/sbin:/sbin getcap "$morsk" | grep -q cap_net_bind_service
 fi
 
 cd "$dist"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "The programs are built and installed in $dist."
+  echo "Kelvaro needs a desktop session (DISPLAY or WAYLAND_DISPLAY), and neither is set here:"
+  echo "the launcher is not started. Run ./run.sh again from a desktop session to play."
+  exit 3
+fi
 exec ./Kelvaro

@@ -6,13 +6,11 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 . tools/packages.sh
-# The tests also need the X server, xdotool and ImageMagick for the real windows, a
-# D-Bus session with the accessibility bus and pyatspi to read them, clang for the
-# fuzzer, unshare/ip/iptables for network namespaces of their own, and the tools that
-# build and check the Debian package.
+# Beyond the programs' own packages: the tools that build and check the Debian package,
+# and what the fault, fuzz, Xvfb and discovery tests need (tools/packages.sh says what
+# each list is for).
 ensure_packages "${build_packages[@]}" "${package_packages[@]}" "${network_test_packages[@]}" \
-                clang libclang-rt-14-dev xvfb xauth xdotool imagemagick x11-utils \
-                dbus at-spi2-core python3-pyatspi
+                "${fuzz_test_packages[@]}" "${xvfb_test_packages[@]}" "${discovery_test_packages[@]}"
 
 top=$PWD
 export QT_QPA_PLATFORM=offscreen
