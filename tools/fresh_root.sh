@@ -8,7 +8,9 @@
 # commands need comes from the archive during this run, so a package missing from
 # tools/packages.sh fails it. Prints how long each phase took.
 #
-#   tools/fresh_root.sh [STEP...]   STEP is run or test (default: run test), in order
+#   tools/fresh_root.sh [STEP...]   STEP is run, test or package (default: all three), in
+#                                   order; package installs the .deb that test built
+#                                   with apt, checks it and removes it
 #   KELVARO_FRESH_ROOT_PARENT=DIR   where the root is made (default /var/tmp)
 #   KELVARO_FRESH_ROOT_KEEP=1       keep the root afterwards to look inside
 #
@@ -59,7 +61,10 @@ inside() {
     set +e
     env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-        bash -c 'cd /root/kelvaro && exec "./$0.sh"' "$step" 2>&1 | tee "$log"
+        bash -c 'cd /root/kelvaro && case $0 in
+                   package) exec tests/package_install.sh build ;;
+                   *) exec "./$0.sh" ;;
+                 esac' "$step" 2>&1 | tee "$log"
     status=${PIPESTATUS[0]}
     set -e
     took=$((SECONDS - start))
@@ -75,13 +80,15 @@ inside() {
           echo "FAIL: ./run.sh did not end by saying that the game needs a desktop session"
           return 1
         fi
-        for node in Kelvaro Orrin/morsk Velk/trelvin pellu; do
+        for node in Kelvaro Orrin/morsk Velk/trelvin pellu kelvaro-cpu; do
           [ -x "/root/kelvaro/dist/$node" ] || { echo "FAIL: ./run.sh did not install dist/$node"; return 1; }
         done
-        if ! getcap /root/kelvaro/dist/Orrin/morsk | grep -q cap_net_bind_service; then
-          echo "FAIL: ./run.sh as root did not give the host the right to bind port 1020"
-          return 1
-        fi
+        for node in Orrin/morsk kelvaro-cpu; do
+          if ! getcap "/root/kelvaro/dist/$node" | grep -q cap_net_bind_service; then
+            echo "FAIL: ./run.sh as root did not give $node the right to bind port 1020"
+            return 1
+          fi
+        done
         ;;
       *)
         [ "$status" = 0 ] || { echo "FAIL: ./$step.sh ended with status $status"; return 1; }
@@ -159,11 +166,11 @@ phase_done() {
 main() {
   here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
   steps=("$@")
-  [ ${#steps[@]} -gt 0 ] || steps=(run test)
+  [ ${#steps[@]} -gt 0 ] || steps=(run test package)
   for step in "${steps[@]}"; do
     case $step in
-      run | test) ;;
-      *) echo "unknown step $step: run or test" >&2; exit 2 ;;
+      run | test | package) ;;
+      *) echo "unknown step $step: run, test or package" >&2; exit 2 ;;
     esac
   done
   [ "$(id -u)" = 0 ] || { echo "tools/fresh_root.sh needs root (debootstrap, mounts, namespaces)" >&2; exit 1; }
