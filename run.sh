@@ -52,9 +52,10 @@ if [ "$(id -u)" = 0 ]; then
   fi
 elif ! PATH=$PATH:/usr/sbin:/sbin getcap "$morsk" | grep -q cap_net_bind_service &&
      [ "$(cat /proc/sys/net/ipv4/ip_unprivileged_port_start)" -gt 1020 ]; then
-  echo "The host (the launcher's server button) listens on TCP port 1020, which needs a"
-  echo "right that only root can give. Run this once, and again after a build that changed it:"
-  echo "  sudo setcap cap_net_bind_service=+ep $morsk"
+  echo "The host (the launcher's server button) and kelvaro-cpu --listen listen on TCP port"
+  echo "1020, which needs a right that only root can give. Run this once, and again after a"
+  echo "build that changed them:"
+  echo "  sudo setcap cap_net_bind_service=+ep $morsk cap_net_bind_service=+ep $dist/kelvaro-cpu"
 fi
 
 cd "$dist"
