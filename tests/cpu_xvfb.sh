@@ -11,6 +11,7 @@
 # Usage: cpu_xvfb.sh DIST_DIR SCREENSHOT_DIR
 set -u
 . "$(dirname "$0")/xvfb_session.sh"
+. "$(dirname "$0")/xvfb_game.sh"
 xvfb_enter_netns "$@"
 cpu=$1/kelvaro-cpu
 shots=$2
@@ -29,13 +30,6 @@ ends_well() {
   local rc=$?
   [ "$rc" = 0 ] || fail "the program ended with status $rc"
 }
-# Moves the pointer onto the cell named $2 in window $1 and presses there.
-click_cell() {
-  local x y w h
-  read -r x y w h < <(atspi find "$1" 'push button' "$2") || return 1
-  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
-}
-yourturn='あなたのターンです。砲撃しましょう'
 placed='相手の陣地の配置が完了しました。'
 
 # The strength box, then the strong computer's window.
@@ -64,32 +58,8 @@ pid=$!
 xvfb_track "$pid"
 weak='Kelvaro(CPU・よわい)'
 atspi find "$weak" label "$placed" >/dev/null || fail "the weak computer did not place its fleet"
-# Down from 1,1; across from 1,2; down from 2,6: each drop selects the next submarine.
-for cell in 1行1列 1行2列 2行6列; do
-  click_cell "$weak" "自分の陣地 $cell" || fail "no own cell $cell"
-done
-atspi press "$weak" 'push button' '配置完了' || fail "no confirm button"
-atspi press '確認' 'push button' 'はい' || fail "no question whether the placement is right"
-atspi gone '確認' || fail "the placement question did not close"
-import -window root "$shots/cpu-placed.png"
-
-result='' hits=0 next=0
-for ((round = 0; round < 80 && SECONDS < 100; round++)); do
-  result=$(xdotool search --onlyvisible --name '^あなたの(勝ち|負け)$' getwindowname 2>/dev/null) && break
-  atspi --timeout 3 find "$weak" label "$yourturn" >/dev/null || continue
-  [ "$next" -lt 64 ] || fail "every cell was shot at and no result came"
-  cell="相手の陣地 $((next / 8 + 1))行$((next % 8 + 1))列"
-  next=$((next + 1))
-  click_cell "$weak" "$cell" || fail "no opponent cell $cell"
-  mark=$(atspi describe "$weak" "$cell" '命中（●）' 'はずれ（×）') || fail "$cell reads neither hit nor miss"
-  [[ $mark == *命中* ]] && hits=$((hits + 1))
-  [ "$next" = 20 ] && import -window root "$shots/cpu-playing.png"
-done
-[ -n "$result" ] || fail "no result box after $next shots"
-echo "ok: $result after $next shots, $hits of them hits"
-[ "$result" = 'あなたの負け' ] || [ "$hits" = 12 ] || fail "won with $hits hits, the fleet has 12 cells"
-import -window root "$shots/cpu-result.png"
-atspi press "$result" 'push button' OK || fail "the result box has no OK"
+xvfb_game_play "$weak" "$shots/cpu" || fail "the match was not played to its end"
+atspi press "$xvfb_game_result" 'push button' OK || fail "the result box has no OK"
 atspi press 'アゲイン？' 'push button' 'いいえ' || fail "no アゲイン？ box with いいえ"
 ends_well "$pid"
 echo "PASS: kelvaro-cpu chose its strength, played a whole match and ended; screenshots in $shots"
