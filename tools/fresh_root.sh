@@ -53,10 +53,12 @@ inside() {
   umount -l /mnt
 
   # From here on every program comes from the fresh root.
-  local step status start took log
+  local step status start took log what
   for step; do
     log=/root/$step.log
-    echo "=== fresh root: ./$step.sh"
+    what=./$step.sh
+    [ "$step" = package ] && what=tests/package_install.sh
+    echo "=== fresh root: $what"
     start=$SECONDS
     set +e
     env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
@@ -68,8 +70,8 @@ inside() {
     status=${PIPESTATUS[0]}
     set -e
     took=$((SECONDS - start))
-    echo "./$step.sh $took $status" >>/root/timings
-    echo "=== fresh root: ./$step.sh ended with status $status after $(duration "$took")"
+    echo "$what $took $status" >>/root/timings
+    echo "=== fresh root: $what ended with status $status after $(duration "$took")"
     case $step in
       run)
         if [ "$status" != 3 ]; then
@@ -91,7 +93,7 @@ inside() {
         done
         ;;
       *)
-        [ "$status" = 0 ] || { echo "FAIL: ./$step.sh ended with status $status"; return 1; }
+        [ "$status" = 0 ] || { echo "FAIL: $what ended with status $status"; return 1; }
         ;;
     esac
   done
@@ -249,7 +251,7 @@ main() {
     echo "FAIL: the README's commands on a fresh Debian 12 root (status $status)"
     exit 1
   fi
-  echo "The README's commands (${steps[*]/%/.sh}) passed on a fresh Debian 12 root"
+  echo "The steps ${steps[*]} passed on a fresh Debian 12 root"
 }
 
 # One line, read whole before it runs: the script may be edited while a run takes its
