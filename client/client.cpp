@@ -28,10 +28,8 @@ Client::~Client() = default;
 bool Client::startUp()
 {
     GameModel &m = m_game.model();
-    if (m_window) {
-        m_window->moveAaaOutOfSight();
-        m_window->move(0, 0);
-    }
+    if (m_window)
+        m_window->takeStartPositions();
     m.sHostIp = m_address ? *m_address
                           : m_dialogs.AddressBox(clienttexts::askAddress, clienttexts::askAddressTitle,
                                                  wire::serviceType);

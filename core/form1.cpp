@@ -220,6 +220,12 @@ void Form1::moveAaaOutOfSight()
     m_aaa->setGeometry(r);
 }
 
+void Form1::takeStartPositions()
+{
+    moveAaaOutOfSight();
+    move(0, 0);
+}
+
 void Form1::refresh()
 {
     const GameModel &m = m_game.model();

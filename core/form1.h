@@ -54,6 +54,9 @@ public:
 
     // Start-up's step that parks the focus holder outside the visible area.
     void moveAaaOutOfSight();
+    // The window's start-up steps in every game program: the focus holder parked and the
+    // window at the top left of the screen.
+    void takeStartPositions();
 
     // The game's key code of a key: 27 for Esc, as the game's Esc handling expects.
     static int keyCodeOf(int qtKey);

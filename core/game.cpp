@@ -64,6 +64,14 @@ void Game::endProgram(int status)
     m_exit.End(status);
 }
 
+void Game::peerLeft(const QString &text)
+{
+    run([this, text] {
+        box(text);
+        endProgram(0);
+    });
+}
+
 Dialogs::Answer Game::box(const QString &text, Dialogs::Buttons buttons, const QString &title)
 {
     // The player sees the board as it stands while the box is open.

@@ -65,6 +65,9 @@ public:
     void SyuRyou();
     // Ends the program at once: nothing else runs afterwards.
     void endProgram(int status = 0);
+    // The peer is gone: in its turn (after the messages that came before, and after a
+    // box the player is answering now) the player is told `text`, and the program ends.
+    void peerLeft(const QString &text);
 
     // MessageHandler: the branches of a received message.
     void onHello() override;

@@ -36,12 +36,11 @@ void MemoryLink::sent(LinkEnd &from)
     if (m_delivery != Delivery::EventLoop)
         return;
     // One delivery per batch: the bytes a handler sends arrive together after it ends.
-    bool &scheduled = m_scheduled[&from == &m_host ? 0 : 1];
-    if (scheduled)
+    if (from.m_deliveryQueued)
         return;
-    scheduled = true;
-    QMetaObject::invokeMethod(this, [this, &from, &scheduled] {
-        scheduled = false;
+    from.m_deliveryQueued = true;
+    QMetaObject::invokeMethod(this, [this, &from] {
+        from.m_deliveryQueued = false;
         deliverFrom(from);
     }, Qt::QueuedConnection);
 }

@@ -32,6 +32,7 @@ public:
 private:
     friend class MemoryLink;
     MemoryLink *m_link = nullptr;
+    bool m_deliveryQueued = false;
 };
 
 class MemoryLink : public QObject
@@ -62,5 +63,4 @@ private:
     LinkEnd &m_host;
     LinkEnd &m_client;
     Delivery m_delivery;
-    bool m_scheduled[2] = {false, false}; // a delivery from host, client is queued
 };

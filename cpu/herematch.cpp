@@ -36,12 +36,7 @@ int playHere(int &argc, char **argv, const CpuOptions &options)
     // opponent left, as from a client that quits.
     LinkEnd computerEnd;
     ComputerDialogs computerDialogs;
-    MatchExit computerExit([&person, &dialogs](int) {
-        person.post([&person, &dialogs] {
-            dialogs.MsgBox(hosttexts::opponentLeft);
-            person.endProgram(0);
-        });
-    });
+    MatchExit computerExit([&person](int) { person.peerLeft(hosttexts::opponentLeft); });
     Game computer(GameModel::Program::Client, computerEnd, computerDialogs, computerExit, nullptr);
 
     personEnd.game = &person;
@@ -49,9 +44,8 @@ int playHere(int &argc, char **argv, const CpuOptions &options)
     MemoryLink link(personEnd, computerEnd, MemoryLink::Delivery::EventLoop);
 
     Form1 window(person);
-    window.moveAaaOutOfSight();
+    window.takeStartPositions();
     person.beginPlacement();
-    window.move(0, 0);
     window.setWindowTitle(cputexts::windowTitle(*level));
     computer.beginPlacement();
 

@@ -27,10 +27,8 @@ Host::~Host() = default;
 
 bool Host::startUp()
 {
-    if (m_window) {
-        m_window->moveAaaOutOfSight();
-        m_window->move(0, 0);
-    }
+    if (m_window)
+        m_window->takeStartPositions();
     m_game.beginPlacement();
 
     sckListen.setLocalPort(m_port);
@@ -112,10 +110,5 @@ void Host::sckTrans_DataArrival(int index)
 void Host::sckTrans_Close(int index)
 {
     Q_UNUSED(index);
-    // Handled in its turn: after the messages that arrived before the close, and after
-    // a box the player is answering now.
-    m_game.post([this] {
-        m_dialogs.MsgBox(hosttexts::opponentLeft);
-        m_game.endProgram(0);
-    });
+    m_game.peerLeft(hosttexts::opponentLeft);
 }
