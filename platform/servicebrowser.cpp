@@ -1,5 +1,7 @@
 #include "platform/servicebrowser.h"
 
+#include "platform/avahi.h"
+
 #include <QDBusConnection>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -9,23 +11,14 @@
 
 namespace {
 
-const QString avahi = QStringLiteral("org.freedesktop.Avahi");
-const QString serverInterface = QStringLiteral("org.freedesktop.Avahi.Server");
 const QString browserInterface = QStringLiteral("org.freedesktop.Avahi.ServiceBrowser");
-constexpr int unspecified = -1; // AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC
-constexpr int callTimeoutMs = 10000; // the daemon gives up resolving after 5 s itself
 constexpr std::size_t maxEarly = 256;
 
-QDBusMessage serverCall(const QString &method, const QVariantList &arguments)
-{
-    QDBusMessage m = QDBusMessage::createMethodCall(avahi, QStringLiteral("/"), serverInterface, method);
-    m.setArguments(arguments);
-    // A daemon that is not running stays so: asking must not start one, nor wait for it.
-    m.setAutoStartService(false);
-    return m;
-}
-
 } // namespace
+
+using avahi::callTimeoutMs;
+using avahi::serverCall;
+using avahi::unspecified;
 
 QString ServiceBrowser::Item::key() const
 {
@@ -46,7 +39,7 @@ ServiceBrowser::ServiceBrowser(const QString &type, QObject *parent)
                 SLOT(onItemNew(QDBusMessage)));
     bus.connect(QString(), QString(), browserInterface, QStringLiteral("ItemRemove"), this,
                 SLOT(onItemRemove(QDBusMessage)));
-    m_daemon = new QDBusServiceWatcher(avahi, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    m_daemon = new QDBusServiceWatcher(avahi::service, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_daemon, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
                 stop();

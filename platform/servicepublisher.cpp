@@ -1,5 +1,7 @@
 #include "platform/servicepublisher.h"
 
+#include "platform/avahi.h"
+
 #include <QDBusConnection>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
@@ -10,23 +12,15 @@
 
 namespace {
 
-const QString avahi = QStringLiteral("org.freedesktop.Avahi");
-const QString serverInterface = QStringLiteral("org.freedesktop.Avahi.Server");
 const QString groupInterface = QStringLiteral("org.freedesktop.Avahi.EntryGroup");
-constexpr int unspecified = -1; // AVAHI_IF_UNSPEC, AVAHI_PROTO_UNSPEC
 constexpr int collision = 3;    // AVAHI_ENTRY_GROUP_COLLISION
 constexpr int maxRenames = 20;  // a network that takes every name gets no announcement
-constexpr int callTimeoutMs = 10000;
-
-QDBusMessage serverCall(const QString &method, const QVariantList &arguments)
-{
-    QDBusMessage m = QDBusMessage::createMethodCall(avahi, QStringLiteral("/"), serverInterface, method);
-    m.setArguments(arguments);
-    m.setAutoStartService(false); // a daemon that is not running stays so, and nothing waits
-    return m;
-}
 
 } // namespace
+
+using avahi::callTimeoutMs;
+using avahi::serverCall;
+using avahi::unspecified;
 
 QString ServicePublisher::instanceName()
 {
@@ -44,7 +38,7 @@ ServicePublisher::ServicePublisher(QObject *parent) : QObject(parent)
     if (!bus.isConnected())
         return;
     qDBusRegisterMetaType<QList<QByteArray>>(); // the TXT record: no strings
-    m_daemon = new QDBusServiceWatcher(avahi, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    m_daemon = new QDBusServiceWatcher(avahi::service, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_daemon, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString &, const QString &, const QString &newOwner) {
                 // The old daemon's entry group died with it.
