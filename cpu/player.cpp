@@ -4,6 +4,12 @@
 #include "core/texts.h"
 #include "cpu/computerdialogs.h"
 
+// The strategy knows the fleet without the game core; both must mean the same ships by
+// the same selector items.
+static_assert(Fleet::shipLengths[0] == submarine::ships[0].length
+              && Fleet::shipLengths[1] == submarine::ships[1].length
+              && Fleet::shipLengths[2] == submarine::ships[2].length);
+
 Player::Player(Game &game, ComputerDialogs &dialogs, const Settings &settings, QObject *parent)
     : QObject(parent), m_game(game), m_settings(settings), m_rng(settings.seed),
       m_strategy(settings.level, m_rng()), m_fleet(Strategy::drawFleet(m_rng))
