@@ -24,7 +24,7 @@ ensure_packages() {
 
 # What building and running the programs needs (Qt's own texts in Japanese included).
 build_packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
-                fonts-ipafont-gothic libcap2-bin qt6-translations-l10n)
+                fonts-ipafont-gothic libcap2-bin qt6-translations-l10n libminiupnpc-dev libnatpmp-dev)
 
 # What building and checking the Debian package needs beyond that: dpkg-shlibdeps and
 # file for its dependencies, lintian and the validators of its menu entry and metadata.
@@ -46,6 +46,11 @@ xvfb_test_packages=(xvfb xdotool imagemagick dbus at-spi2-core python3-pyatspi)
 # What the tests of discovery on the local network need: the Avahi daemon and the
 # system bus it registers on.
 discovery_test_packages=(avahi-daemon dbus)
+
+# What the tests of the host's router port need: a router made of network namespaces
+# (tests/router_rig.sh) that forwards and masquerades with nftables and answers UPnP-IGD
+# and NAT-PMP with miniupnpd's nftables build.
+router_test_packages=(miniupnpd-nftables nftables)
 
 # What CI needs beyond a fresh machine to make the fresh Debian root that it runs the
 # README's commands in (.ci/run, tools/fresh_root.sh).
