@@ -2,8 +2,10 @@
 
 #include "core/texts.h"
 #include "host/hosttexts.h"
+#include "host/reachline.h"
 #include "platform/dialogs.h"
 #include "platform/programexit.h"
+#include "platform/reachability.h"
 #include "protocol/messages.h"
 
 #include <QCoreApplication>
@@ -24,6 +26,13 @@ Host::Host(quint16 port, Dialogs &dialogs, ProgramExit &exit, RandomSource &rand
 }
 
 Host::~Host() = default;
+
+void Host::reachVia(Reachability &reachability)
+{
+    m_reach = &reachability;
+    if (m_window)
+        new ReachLine(*m_window, reachability, m_port); // a child of the window
+}
 
 bool Host::startUp()
 {
@@ -46,7 +55,10 @@ bool Host::listen()
         m_game.endProgram(1);
         return false;
     }
-    m_announcement.publish(wire::serviceType, sckListen.LocalPort());
+    // Offered only while a caller would be taken: after a restart of the listener during
+    // a match, callers are turned away.
+    if (m_reach && sckTrans[0].State() == Winsock::sckClosed)
+        m_reach->listening(sckListen.LocalPort());
     return true;
 }
 
@@ -63,6 +75,9 @@ void Host::sckListen_ConnectionRequest(qintptr requestID)
             // Counted as connected from the accept on, so that a further caller is
             // ignored even before the greeting step has run.
             m_game.model().bConnected = true;
+            // Busy from now on: a second caller would only be turned away.
+            if (m_reach)
+                m_reach->engaged();
             m_game.post([this, i] { greet(i); });
             return;
         }
@@ -85,7 +100,8 @@ void Host::sckListen_Close()
 {
     m_game.post([this] {
         sckListen.Close();
-        m_announcement.withdraw();
+        if (m_reach)
+            m_reach->stopped();
         m_game.model().bConnected = false;
         m_game.model().command5Visible = false;
         sckListen.setLocalPort(0);

@@ -8,7 +8,6 @@
 #include "core/form1.h"
 #include "core/game.h"
 #include "core/messagesink.h"
-#include "platform/servicepublisher.h"
 #include "platform/winsock.h"
 #include "protocol/messagestream.h"
 
@@ -18,6 +17,7 @@
 class Dialogs;
 class ProgramExit;
 class RandomSource;
+class Reachability;
 
 class Host : public QObject, public MessageSink
 {
@@ -31,6 +31,12 @@ public:
     // The start-up steps, before the window is first shown. Returns false when the
     // program has ended because it could not listen.
     bool startUp();
+
+    // How the host makes itself reachable beyond its socket (announced on the local
+    // network, its port opened on the router); set before startUp(). Without one the
+    // host only listens.
+    // With a window, the window shows it in a line of its own.
+    void reachVia(Reachability &reachability);
 
     Game &game() { return m_game; }
     // Only with Presentation::Window.
@@ -60,5 +66,5 @@ private:
     Game m_game;
     std::array<MessageStream, 1> m_streams;
     std::unique_ptr<Form1> m_window;
-    ServicePublisher m_announcement; // on the local network while listening
+    Reachability *m_reach = nullptr;
 };
