@@ -3,6 +3,8 @@
 // tests only notes the call, so callers must not rely on End() not returning.
 #pragma once
 
+#include <functional>
+
 class ProgramExit
 {
 public:
@@ -17,6 +19,23 @@ class ImmediateExit : public ProgramExit
 {
 public:
     [[noreturn]] void End(int status = 0) override;
+};
+
+// Ends the process as ImmediateExit does, after one last step that must not be skipped
+// (the router's port mapping removed).
+class ExitAfter : public ProgramExit
+{
+public:
+    explicit ExitAfter(std::function<void()> lastStep) : m_lastStep(std::move(lastStep)) {}
+    [[noreturn]] void End(int status = 0) override
+    {
+        if (m_lastStep)
+            m_lastStep();
+        ImmediateExit().End(status);
+    }
+
+private:
+    std::function<void()> m_lastStep;
 };
 
 class RecordingExit : public ProgramExit
