@@ -3,6 +3,7 @@
 #include "client/clienttexts.h"
 #include "core/texts.h"
 #include "platform/dialogs.h"
+#include "platform/hostname.h"
 #include "platform/programexit.h"
 #include "protocol/messages.h"
 
@@ -44,9 +45,18 @@ bool Client::startUp()
 
 void Client::SetuzokuSuru()
 {
+    // A typed ":PORT" (a host behind a router that forwards another port) is the port
+    // of the attempt; without one the game's port is.
+    const std::optional<hostname::Target> target =
+        hostname::splitPort(hostname::fold(m_game.model().sHostIp), m_port);
+    if (!target) {
+        // No attempt: the player is told as of a failed one, after the current handler.
+        QTimer::singleShot(0, this, [this] { attemptFailedWith(clienttexts::badPort); });
+        return;
+    }
     try {
-        Winsock1.setRemoteHost(m_game.model().sHostIp);
-        Winsock1.setRemotePort(m_port);
+        Winsock1.setRemoteHost(target->host);
+        Winsock1.setRemotePort(target->port);
         Winsock1.Connect();
         m_stream = MessageStream(); // a new connection starts a new stream
     } catch (const WinsockError &) {
@@ -87,7 +97,11 @@ void Client::Winsock1_DataArrival()
 
 void Client::Winsock1_ConnectFailed(Winsock::Failure reason)
 {
-    const QString &why = clienttexts::failure(reason);
+    attemptFailedWith(clienttexts::failure(reason));
+}
+
+void Client::attemptFailedWith(const QString &why)
+{
     emit attemptFailed(why);
     const qint64 left = m_pressed.isValid() ? attemptShownMs - m_pressed.elapsed() : 0;
     if (left > 0) {

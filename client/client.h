@@ -1,5 +1,5 @@
 // trelvin, the client program: asks for the host's address, connects to it on the
-// game's port, offers a reconnect while no connection exists, and hands what arrives
+// game's port (or the one typed after the address), offers a reconnect while no connection exists, and hands what arrives
 // to the Game core. The status label tells an attempt under way and why one failed.
 // A lost connection ends the program with its message. The window is left out when
 // the computer plays the client's side over the network.
@@ -23,8 +23,10 @@ class Client : public QObject, public MessageSink
 {
     Q_OBJECT
 public:
-    // The shipped program connects to port 1020 of the address its player types; tests
-    // pass a free port, and may pass the address instead of typing it.
+    // The shipped program connects to the address its player types, on port 1020 unless
+    // the player types another as ADDRESS:PORT; tests pass a free port instead of 1020.
+    // `address`, when given, is taken instead of asking: the computer opponent's
+    // --connect and the tests pass it.
     Client(quint16 port, Dialogs &dialogs, ProgramExit &exit,
            std::optional<QString> address = std::nullopt,
            Presentation presentation = Presentation::Window, QObject *parent = nullptr);
@@ -54,6 +56,7 @@ private:
     void Winsock1_DataArrival();
     void Winsock1_Close();
     void Winsock1_ConnectFailed(Winsock::Failure reason);
+    void attemptFailedWith(const QString &why);
     void showFailure(const QString &why);
 
     Dialogs &m_dialogs;

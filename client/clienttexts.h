@@ -25,6 +25,8 @@ inline const QString refused = QStringLiteral("相手が待機していません
 inline const QString unreachable = QStringLiteral("相手のパソコンに届きません");
 inline const QString unknownHost = QStringLiteral("その名前が見つかりません");
 inline const QString noAnswer = QStringLiteral("相手から応答がありません");
+// An address typed with a port that is not a number from 1 to 65535: no attempt is made.
+inline const QString badPort = QStringLiteral("ポート番号が誤っています");
 
 inline const QString &failure(Winsock::Failure reason)
 {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace hostname {
 
@@ -14,5 +15,20 @@ QString fold(const QString &typed);
 // A dotted IPv4 or an IPv6 address, or a host name of letters, digits and hyphens;
 // takes what fold() returned.
 bool isValid(const QString &folded);
+
+// A remote host with the port to reach it on.
+struct Target
+{
+    QString host;
+    quint16 port = 0;
+
+    bool operator==(const Target &) const = default;
+};
+
+// Splits what fold() returned into the host and its port: "ADDRESS:PORT",
+// "[IPv6]:PORT" and "name:PORT" name their port; a plain address or name, a bare IPv6
+// address and "[IPv6]" mean `defaultPort`. A port that is given must be digits alone,
+// from 1 to 65535; otherwise there is no target. The host part is not judged here.
+std::optional<Target> splitPort(const QString &folded, quint16 defaultPort);
 
 } // namespace hostname
