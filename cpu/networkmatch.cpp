@@ -4,7 +4,12 @@
 #include "cpu/computerdialogs.h"
 #include "cpu/player.h"
 #include "host/host.h"
+#include "host/hosttexts.h"
+#include "platform/homereach.h"
+#include "platform/localaddresses.h"
 #include "platform/random.h"
+#include "platform/termination.h"
+#include "protocol/messages.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -38,24 +43,42 @@ int playOverNetwork(int &argc, char **argv, const CpuOptions &options)
     const bool listening = options.mode == CpuOptions::Mode::Listen;
 
     ComputerDialogs dialogs;
-    QString notice; // the last box that was no game's result: why the match ended early
+    QString notice; // the last box that was no game's result: why start-up failed
+    bool peerGone = false; // the game's connection closed from the far end
     int played = 0;
     MatchExit exit([&](int status) {
         if (status == 0)
             say(stdout, QStringLiteral("match over after %1 game(s): %2").arg(played)
-                            .arg(notice.isEmpty() ? QStringLiteral("no rematch wanted")
-                                                  : QStringLiteral("the peer left")));
+                            .arg(peerGone ? QStringLiteral("the peer left")
+                                          : QStringLiteral("no rematch wanted")));
         QCoreApplication::exit(status);
     });
 
-    LcgRandom random; // the host's draw of who fires first, as in morsk
+    LcgRandom random = LcgRandom::fromEntropy(); // the host's draw of who fires first, as in morsk
+    // Declared before the host, so that the router's mapping is removed after the host
+    // has gone, whichever way the match ended.
+    HomeReach reach(wire::serviceType, options.router);
     std::unique_ptr<Host> host;
     std::unique_ptr<Client> client;
-    if (listening)
+    if (listening) {
         host = std::make_unique<Host>(gamePort, dialogs, exit, random, Presentation::Headless);
-    else
+        host->reachVia(reach);
+        // The same states the host window shows, one line each.
+        QObject::connect(&reach, &Reachability::routerStatusChanged, [](const RouterStatus &status) {
+            say(stderr, QStringLiteral("kelvaro-cpu: ")
+                            + hosttexts::reachLine(status, localaddresses::lan(),
+                                                   localaddresses::globalIPv6(), gamePort));
+        });
+        QObject::connect(&host->sckTrans[0], &Winsock::Closed, [&peerGone] { peerGone = true; });
+    } else {
         client = std::make_unique<Client>(gamePort, dialogs, exit, options.address,
                                           Presentation::Headless);
+        QObject::connect(&client->Winsock1, &Winsock::Closed, [&peerGone] { peerGone = true; });
+    }
+    // A signal to end still removes the router's mapping, on the way out of the loop.
+    Termination termination;
+    QObject::connect(&termination, &Termination::received,
+                     [](int signalNumber) { QCoreApplication::exit(128 + signalNumber); });
     Game &game = host ? host->game() : client->game();
 
     const Player::Settings settings{options.level.value_or(Strategy::Level::Normal),

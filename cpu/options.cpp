@@ -3,7 +3,8 @@
 const QString CpuOptions::usage = QStringLiteral(
     "usage: kelvaro-cpu [--level weak|normal|strong] [--think-ms MS]\n"
     "       kelvaro-cpu --connect ADDRESS [--level L] [--games N] [--think-ms MS]\n"
-    "       kelvaro-cpu --listen [--level L] [--games N] [--think-ms MS]\n");
+    "       kelvaro-cpu --listen [--no-router] [--level L] [--games N] [--think-ms MS]\n"
+    "ADDRESS may name a port, as ADDRESS:PORT or [IPv6]:PORT; without one it is 1020.\n");
 
 namespace {
 
@@ -42,6 +43,9 @@ std::optional<CpuOptions> CpuOptions::parse(const QStringList &arguments, QStrin
                 return fail(QStringLiteral("--connect needs the host's address"));
             o.mode = Mode::Connect;
             o.address = value;
+        } else if (a == QLatin1String("--no-router")) {
+            o.router = false;
+            continue;
         } else if (a == QLatin1String("--level")) {
             if (value == QLatin1String("weak"))
                 o.level = Strategy::Level::Weak;
@@ -64,6 +68,10 @@ std::optional<CpuOptions> CpuOptions::parse(const QStringList &arguments, QStrin
             return fail(QStringLiteral("unknown argument: ") + a);
         }
         ++i; // the option's value
+    }
+    if (!o.router && o.mode != Mode::Listen) {
+        error = QStringLiteral("--no-router is for --listen");
+        return std::nullopt;
     }
     if (o.games && o.mode == Mode::Window) {
         error = QStringLiteral("--games is for --connect and --listen");

@@ -17,6 +17,7 @@ struct CpuOptions
     QString address;                      // with Mode::Connect
     std::optional<int> games;             // network only
     int thinkMs = 1000;
+    bool router = true; // with Mode::Listen: ask the router to open the port (--no-router: not)
 
     // Parses the arguments after the program's name. On a mistake returns nothing and
     // sets `error` to a line that says what is wrong.
