@@ -539,6 +539,8 @@ private slots:
                                                  << clienttexts::unreachable;
         QTest::newRow("a name that does not resolve") << QStringLiteral("kelvaro-host.invalid") << Cut::None
                                                       << clienttexts::unknownHost;
+        QTest::newRow("a port that is no port") << QStringLiteral("198.51.100.7:65536") << Cut::None
+                                                << clienttexts::badPort;
     }
     void failedAttemptSaysWhy()
     {

@@ -187,6 +187,54 @@ private slots:
     // A row that ran the host out of descriptors must leave the limit as it found it.
     void cleanup() { QCOMPARE(descriptorLimit(), m_descriptorLimit); }
 
+    // The host's line names what a player on the internet types only when the router
+    // forwards a public address, with the port when it is not the game's; in every
+    // state it names what a player on the same network types.
+    void reachLineSaysWhatToHandOn_data()
+    {
+        using S = RouterStatus::State;
+        QTest::addColumn<RouterStatus>("router");
+        QTest::addColumn<QString>("ipv6");
+        QTest::addColumn<QStringList>("says");
+        QTest::addColumn<QStringList>("never");
+        const QString give = QStringLiteral("伝えるアドレス：");
+        const QString lan = QStringLiteral("192.168.7.2 で接続");
+        QTest::newRow("mapped on the game's port")
+            << RouterStatus{S::Mapped, "11.0.0.1", 1020, {}, "UPnP"} << QString()
+            << QStringList{give + "11.0.0.1", lan} << QStringList{"11.0.0.1:", "IPv6"};
+        QTest::newRow("mapped on another port")
+            << RouterStatus{S::Mapped, "11.0.0.1", 11020, {}, "NAT-PMP"} << QString()
+            << QStringList{give + "11.0.0.1:11020", lan} << QStringList{};
+        QTest::newRow("asking") << RouterStatus{S::Asking} << QString()
+                                << QStringList{"ルーターに", lan} << QStringList{give};
+        QTest::newRow("no router: forward by hand to this machine")
+            << RouterStatus{S::NoRouter} << QString()
+            << QStringList{"TCPポート1020を", "（192.168.7.2）に転送", lan} << QStringList{give};
+        QTest::newRow("shared outside address, no IPv6")
+            << RouterStatus{S::NotPublic, "100.64.0.1", 0, {}, "UPnP"} << QString()
+            << QStringList{"100.64.0.1", "IPv6で接続", lan} << QStringList{give};
+        QTest::newRow("shared outside address, IPv6 to hand on")
+            << RouterStatus{S::NotPublic, "100.64.0.1", 0, {}, "UPnP"} << QStringLiteral("2001:470::5")
+            << QStringList{"[2001:470::5]", "ファイアウォール", lan} << QStringList{give};
+        QTest::newRow("refused, with the router's reason")
+            << RouterStatus{S::Refused, {}, 0, QStringLiteral("理由"), "UPnP"} << QString()
+            << QStringList{"理由", "TCPポート1020を", lan} << QStringList{give};
+        QTest::newRow("kept closed") << RouterStatus{S::Off} << QString()
+                                     << QStringList{"TCPポート1020を", lan} << QStringList{give};
+    }
+    void reachLineSaysWhatToHandOn()
+    {
+        QFETCH(RouterStatus, router);
+        QFETCH(QString, ipv6);
+        QFETCH(QStringList, says);
+        QFETCH(QStringList, never);
+        const QString line = hosttexts::reachLine(router, QStringLiteral("192.168.7.2"), ipv6, 1020);
+        for (const QString &part : says)
+            QVERIFY2(line.contains(part), qPrintable(part + " / " + line));
+        for (const QString &part : never)
+            QVERIFY2(!line.contains(part), qPrintable(part + " / " + line));
+    }
+
     void wholeMatchWithRematch()
     {
         Match m{0.9f, 0.1f};

@@ -79,6 +79,8 @@ private slots:
     void queuedBytesLeaveBeforeClose();
     void ownCloseRaisesNothingAndSocketIsReusable();
     void remoteHostIsJudgedAsTyped_data();
+    void typedPortIsSplitOff_data();
+    void typedPortIsSplitOff();
     void remoteHostIsJudgedAsTyped();
     void portZeroFailsAtOnce();
     void refusedKeepAliveOptionIsReportedOnce_data();
@@ -344,6 +346,48 @@ void TestWinsock::remoteHostIsJudgedAsTyped_data()
     QTest::newRow("last label of digits and letters") << QString("10.0.0.x1") << true;
     QTest::newRow("label of 63") << label63 + ".lan" << true;
     QTest::newRow("name of 253") << three + QString(61, u'b') << true;
+}
+
+void TestWinsock::typedPortIsSplitOff_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("host"); // empty: no target, the port is malformed
+    QTest::addColumn<int>("port");
+    QTest::newRow("plain address") << "11.0.0.1" << "11.0.0.1" << 1020;
+    QTest::newRow("address and port") << "11.0.0.1:11020" << "11.0.0.1" << 11020;
+    QTest::newRow("full-width colon and digits") << "１１．０．０．１：２０００" << "11.0.0.1" << 2000;
+    QTest::newRow("name and port") << "friend.dyndns.example:1024" << "friend.dyndns.example" << 1024;
+    QTest::newRow("bare IPv6") << "2001:db8::5" << "2001:db8::5" << 1020;
+    QTest::newRow("bracketed IPv6") << "[2001:db8::5]" << "2001:db8::5" << 1020;
+    QTest::newRow("bracketed IPv6 and port") << "[2001:db8::5]:4000" << "2001:db8::5" << 4000;
+    QTest::newRow("highest port") << "host:65535" << "host" << 65535;
+    QTest::newRow("leading zero") << "host:01020" << "host" << 1020;
+    QTest::newRow("empty port") << "11.0.0.1:" << "" << 0;
+    QTest::newRow("port 0") << "11.0.0.1:0" << "" << 0;
+    QTest::newRow("port above 65535") << "11.0.0.1:65536" << "" << 0;
+    QTest::newRow("port of six digits") << "11.0.0.1:000001" << "" << 0;
+    QTest::newRow("port with letters") << "11.0.0.1:10x" << "" << 0;
+    QTest::newRow("negative port") << "11.0.0.1:-5" << "" << 0;
+    QTest::newRow("signed port") << "11.0.0.1:+5" << "" << 0;
+    QTest::newRow("port of non-ASCII digits") << "host:١٠٢٠" << "" << 0;
+    QTest::newRow("bracket then no colon") << "[2001:db8::5]4000" << "" << 0;
+    QTest::newRow("bracketed IPv6, empty port") << "[2001:db8::5]:" << "" << 0;
+}
+
+// What follows the host is the port of the attempt; a malformed one makes no target.
+void TestWinsock::typedPortIsSplitOff()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    const std::optional<hostname::Target> target = hostname::splitPort(hostname::fold(typed), 1020);
+    if (host.isEmpty()) {
+        QVERIFY(!target);
+        return;
+    }
+    QVERIFY(target);
+    QCOMPARE(target->host, host);
+    QCOMPARE(int(target->port), port);
 }
 
 // Every host that the rules refuse must also stop Connect before any socket is made.
