@@ -7,10 +7,11 @@ cd "$(dirname "$0")"
 
 . tools/packages.sh
 # Beyond the programs' own packages: the tools that build and check the Debian package,
-# and what the fault, fuzz, Xvfb and discovery tests need (tools/packages.sh says what
-# each list is for).
+# and what the fault, fuzz, Xvfb, discovery and router tests need (tools/packages.sh says
+# what each list is for).
 ensure_packages "${build_packages[@]}" "${package_packages[@]}" "${network_test_packages[@]}" \
-                "${fuzz_test_packages[@]}" "${xvfb_test_packages[@]}" "${discovery_test_packages[@]}"
+                "${fuzz_test_packages[@]}" "${xvfb_test_packages[@]}" "${discovery_test_packages[@]}" \
+                "${router_test_packages[@]}"
 
 top=$PWD
 export QT_QPA_PLATFORM=offscreen
