@@ -17,7 +17,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int discoverMs = 2000;
+// Each kind searched for costs the whole wait when nothing answers, so only two: the
+// IGD itself (an IGD v2 answers a search for v1 as well) and, for routers that announce
+// only their services, its IP connection service.
+constexpr int discoverMs = 1500;
+const char *const searchedTypes[] = {"urn:schemas-upnp-org:device:InternetGatewayDevice:1",
+                                     "urn:schemas-upnp-org:service:WANIPConnection:1", nullptr};
 constexpr int leaseSeconds = 3600;
 constexpr int onlyPermanentLeases = 725; // OnlyPermanentLeasesSupported
 const char *const description = "Kelvaro";
@@ -60,6 +65,7 @@ struct UpnpWorker::Shared
     bool standingDown = false;
     quint16 keptPort = 0;
     bool done = false;
+    bool forwarding = false; // it may have asked the router for a forward
     QObject *receiver = nullptr;
     Report report;
     quint16 internalPort = 0;
@@ -68,6 +74,13 @@ struct UpnpWorker::Shared
     bool asking()
     {
         const std::lock_guard lock(mutex);
+        return !stopping && !standingDown;
+    }
+    // In one step with the check, so that finish() knows whether a forward may exist.
+    bool mayForward()
+    {
+        const std::lock_guard lock(mutex);
+        forwarding = forwarding || (!stopping && !standingDown);
         return !stopping && !standingDown;
     }
     void post(const UpnpAnswer &answer)
@@ -110,9 +123,13 @@ void UpnpWorker::finish(std::chrono::milliseconds limit)
     m_shared->stopping = true;
     m_shared->receiver = nullptr;
     m_shared->changed.notify_all();
-    const bool done = m_shared->changed.wait_for(lock, limit, [this] { return m_shared->done; });
+    // Before its first request for a forward it has nothing to delete: it ends by itself
+    // as soon as discovery lets it, and need not hold up the program.
+    const bool ended = m_shared->forwarding
+                           ? m_shared->changed.wait_for(lock, limit, [this] { return m_shared->done; })
+                           : m_shared->done;
     lock.unlock();
-    if (done)
+    if (ended)
         m_thread.join();
     else
         m_thread.detach(); // it holds its own share of the state and ends by itself
@@ -129,7 +146,8 @@ void UpnpWorker::run(const std::shared_ptr<Shared> &shared)
 
     int error = 0;
     const std::unique_ptr<UPNPDev, void (*)(UPNPDev *)> devices(
-        upnpDiscover(discoverMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error), freeUPNPDevlist);
+        upnpDiscoverDevices(searchedTypes, discoverMs, nullptr, nullptr, UPNP_LOCAL_PORT_ANY, 0, 2, &error, 0),
+        freeUPNPDevlist);
     if (!s.asking())
         return;
     if (!devices) {
@@ -164,7 +182,7 @@ void UpnpWorker::run(const std::shared_ptr<Shared> &shared)
     int lease = leaseSeconds;
     int refusal = 0;
     for (const quint16 candidate : s.externalPorts) {
-        if (!s.asking())
+        if (!s.mayForward())
             break;
         int result = igd.add(candidate, s.internalPort, leaseSeconds);
         if (result == onlyPermanentLeases) {

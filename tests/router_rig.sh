@@ -41,17 +41,19 @@ rig_in() {
   ip netns exec "$(_rig_ns "$which")" "$@"
 }
 
-# rig_up [--natpmp-only] [--min-port-1024] [--shared] [--no-daemon]
+# rig_up [--natpmp-only] [--upnp-only] [--min-port-1024] [--shared] [--no-daemon]
 #   --natpmp-only    miniupnpd answers NAT-PMP only (enable_upnp=no)
+#   --upnp-only      miniupnpd answers UPnP-IGD only (enable_natpmp=no)
 #   --min-port-1024  miniupnpd forwards outside ports 1024 and above only
 #   --shared         the router's outside address is in the shared space 100.64.0.0/10,
 #                    as behind a provider's NAT
 #   --no-daemon      the router forwards but answers neither protocol
 rig_up() {
-  local natpmp_only=0 min_port=0 shared=0 daemon=1
+  local natpmp_only=0 upnp_only=0 min_port=0 shared=0 daemon=1
   while [ $# -gt 0 ]; do
     case $1 in
       --natpmp-only) natpmp_only=1 ;;
+      --upnp-only) upnp_only=1 ;;
       --min-port-1024) min_port=1 ;;
       --shared) shared=1 ;;
       --no-daemon) daemon=0 ;;
@@ -89,11 +91,11 @@ rig_up() {
   _rig_ruleset || { rig_down; return 1; }
 
   [ $daemon = 1 ] || return 0
-  _rig_config $natpmp_only $min_port >"$RIG_DIR/miniupnpd.conf"
+  _rig_config $natpmp_only $upnp_only $min_port >"$RIG_DIR/miniupnpd.conf"
   rig_in router miniupnpd -f "$RIG_DIR/miniupnpd.conf" -d -P "$RIG_DIR/miniupnpd.pid" \
     >"$RIG_DIR/miniupnpd.log" 2>&1 &
   RIG_DAEMON_PID=$!
-  _rig_wait_daemon $natpmp_only || { rig_down; return 1; }
+  _rig_wait_daemon $natpmp_only $upnp_only || { rig_down; return 1; }
 }
 
 # The chains miniupnpd fills (its defaults: table inet filter, chains miniupnpd,
@@ -128,12 +130,12 @@ EOF
 }
 
 _rig_config() {
-  local natpmp_only=$1 min_port=$2
+  local natpmp_only=$1 upnp_only=$2 min_port=$3
   cat <<EOF
 ext_ifname=wan0
 listening_ip=lan1
 port=0
-enable_natpmp=yes
+enable_natpmp=$([ "$upnp_only" = 1 ] && echo no || echo yes)
 enable_upnp=$([ "$natpmp_only" = 1 ] && echo no || echo yes)
 secure_mode=yes
 system_uptime=no
@@ -147,16 +149,17 @@ EOF
   echo "deny 0-65535 0.0.0.0/0 0-65535"
 }
 
-# Ready when NAT-PMP's UDP port is bound (and, with UPnP, SSDP's); at most 5 s.
+# Ready when the UDP ports of the protocols it answers are bound (NAT-PMP's, SSDP's);
+# at most 5 s.
 _rig_wait_daemon() {
-  local natpmp_only=$1 i
+  local natpmp_only=$1 upnp_only=$2 i
   for ((i = 0; i < 50; i++)); do
     if ! kill -0 "$RIG_DAEMON_PID" 2>/dev/null; then
       echo "rig_up: miniupnpd ended at once:" >&2
       cat "$RIG_DIR/miniupnpd.log" >&2
       return 1
     fi
-    if rig_in router ss -Hlun 'sport = :5351' | grep -q . &&
+    if { [ "$upnp_only" = 1 ] || rig_in router ss -Hlun 'sport = :5351' | grep -q .; } &&
        { [ "$natpmp_only" = 1 ] || rig_in router ss -Hlun 'sport = :1900' | grep -q .; }; then
       return 0
     fi
