@@ -1,11 +1,56 @@
-// Painting and pointer reporting of the flat colour button.
+// Painting, pointer reporting and the accessible presentation of the flat colour button.
 #include "core/cellbutton.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 
+namespace {
+
+// The toolkit's own button interface reads the focused state from the widget's focus,
+// which a cell never has; this one reads it from the keyboard cursor.
+class AccessibleCellButton : public QAccessibleWidget
+{
+public:
+    explicit AccessibleCellButton(CellButton *cell) : QAccessibleWidget(cell, QAccessible::Button) {}
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.focusable = true;
+        s.focused = cell()->cursorShown();
+        s.pressed = cell()->isDown();
+        return s;
+    }
+    QStringList actionNames() const override
+    {
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction())
+            cell()->click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    CellButton *cell() const { return static_cast<CellButton *>(widget()); }
+};
+
+QAccessibleInterface *accessibleCellButton(const QString &className, QObject *object)
+{
+    if (className != QLatin1String("CellButton") || !object->isWidgetType())
+        return nullptr;
+    return new AccessibleCellButton(static_cast<CellButton *>(object));
+}
+
+} // namespace
+
 CellButton::CellButton(QWidget *parent) : QAbstractButton(parent)
 {
+    static const bool factoryInstalled = (QAccessible::installFactory(accessibleCellButton), true);
+    Q_UNUSED(factoryInstalled);
     setFocusPolicy(Qt::NoFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -17,6 +62,25 @@ void CellButton::setColor(const QColor &color)
         return;
     m_color = color;
     update();
+}
+
+void CellButton::setCursorShown(bool shown)
+{
+    if (shown == m_cursorShown)
+        return;
+    m_cursorShown = shown;
+    update();
+    // A screen reader announces the cell that gains the focus, and the toolkit's bridge
+    // withdraws the focused state from the cell it reported before.
+    if (shown) {
+        QAccessibleEvent focus(this, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    } else {
+        QAccessible::State changed;
+        changed.focused = true;
+        QAccessibleStateChangeEvent left(this, changed);
+        QAccessible::updateAccessibility(&left);
+    }
 }
 
 bool CellButton::event(QEvent *event)
@@ -52,6 +116,16 @@ void CellButton::paintEvent(QPaintEvent *)
     p.setPen(bottomRight);
     p.drawLine(r.bottomLeft(), r.bottomRight());
     p.drawLine(r.topRight(), r.bottomRight());
+
+    if (m_cursorShown) {
+        // Two dark lines edged with a light one, so that the frame stands out on every
+        // cell colour, inside the bevel.
+        p.setPen(pal.color(QPalette::Light));
+        p.drawRect(r.adjusted(1, 1, -2, -2));
+        p.setPen(pal.color(QPalette::WindowText));
+        p.drawRect(r.adjusted(2, 2, -4, -4));
+        p.drawRect(r.adjusted(3, 3, -6, -6));
+    }
 
     if (text().isEmpty())
         return;

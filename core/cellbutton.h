@@ -6,6 +6,11 @@
 // It reports every pointer movement over it (mouse tracking is on) and every press of
 // any mouse button; a click (left press and release inside) comes as clicked(). It
 // never takes the keyboard focus. While disabled it delivers nothing, as every widget.
+//
+// The window's keyboard cursor stands on a cell without giving it the focus: such a
+// cell draws a focus frame and tells assistive technology that it is the focused one,
+// so that a screen reader follows the cursor. Presented as a push button with its
+// press action, as before.
 #pragma once
 
 #include <QAbstractButton>
@@ -23,6 +28,10 @@ public:
     // Repaints only when the colour differs from the one shown.
     void setColor(const QColor &color);
 
+    bool cursorShown() const { return m_cursorShown; }
+    // Draws or removes the keyboard cursor's frame; the cell then reads as focused.
+    void setCursorShown(bool shown);
+
     QSize sizeHint() const override { return {19, 19}; }
 
 signals:
@@ -37,4 +46,5 @@ protected:
 
 private:
     QColor m_color;
+    bool m_cursorShown = false;
 };

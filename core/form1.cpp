@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 namespace {
 
@@ -76,6 +77,29 @@ void place(QWidget *w, const Place &p)
     w->setGeometry(p.pixels());
 }
 
+bool isArrow(int qtKey)
+{
+    return qtKey == Qt::Key_Left || qtKey == Qt::Key_Right || qtKey == Qt::Key_Up || qtKey == Qt::Key_Down;
+}
+
+// The cell an arrow key takes the cursor to: one step, or none at the edge it points at.
+int moved(int index, int qtKey)
+{
+    const int r = cell::row(index), c = cell::column(index);
+    switch (qtKey) {
+    case Qt::Key_Left:
+        return cell::index(r, std::max(c - 1, 0));
+    case Qt::Key_Right:
+        return cell::index(r, std::min(c + 1, 7));
+    case Qt::Key_Up:
+        return cell::index(std::max(r - 1, 0), c);
+    case Qt::Key_Down:
+        return cell::index(std::min(r + 1, 7), c);
+    default:
+        return index;
+    }
+}
+
 } // namespace
 
 Form1::Form1(Game &game, QWidget *parent) : QWidget(parent), m_game(game)
@@ -107,6 +131,12 @@ Form1::Form1(Game &game, QWidget *parent) : QWidget(parent), m_game(game)
 
     connect(&game.model(), &GameModel::changed, this, &Form1::refresh);
     connect(&game.model(), &GameModel::focusToAaa, m_aaa, [this] { m_aaa->setFocus(); });
+    // The keyboard has gone to another control of the window (Tab): the board is not
+    // where the keys act any more.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        if (now && now != m_aaa && now->window() == this)
+            showCursor(false);
+    });
     qApp->installEventFilter(this);
     refresh();
 }
@@ -256,6 +286,63 @@ void Form1::refresh()
     }
     Frame(6)->setVisible(m.frame6Visible);
     m_label1->setText(labelText(m.Label1));
+    if (m_framed && m_framed != cursorCell())
+        showCursor(false);
+}
+
+int Form1::cursorGrid() const
+{
+    const QString &phase = m_game.model().sPhase;
+    if (phase == texts::phasePlacement)
+        return 0;
+    if (phase == texts::phaseGame)
+        return 1;
+    return -1;
+}
+
+CellButton *Form1::cursorCell() const
+{
+    const int grid = cursorGrid();
+    if (grid < 0)
+        return nullptr;
+    return (grid == 0 ? m_command1 : m_command3).at(m_cursorIndex.at(grid));
+}
+
+void Form1::showCursor(bool shown)
+{
+    m_cursorShown = shown;
+    CellButton *now = shown ? cursorCell() : nullptr;
+    if (now == m_framed)
+        return;
+    if (m_framed)
+        m_framed->setCursorShown(false);
+    m_framed = now;
+    if (m_framed)
+        m_framed->setCursorShown(true);
+}
+
+bool Form1::cursorKey(int qtKey)
+{
+    const bool act = qtKey == Qt::Key_Space || qtKey == Qt::Key_Return || qtKey == Qt::Key_Enter;
+    const int grid = cursorGrid();
+    // Space and Return still press a button that Tab has reached.
+    if (grid < 0 || !(isArrow(qtKey) || (act && focusWidget() == m_aaa)))
+        return false;
+    m_aaa->setFocus();
+    const bool wasShown = m_cursorShown;
+    int &index = m_cursorIndex.at(grid);
+    if (wasShown)
+        index = moved(index, qtKey);
+    showCursor(true);
+    if (grid == 0)
+        m_game.ownCellMouseMove(index);
+    if (wasShown && act) {
+        if (grid == 0)
+            m_game.ownCellMouseDown(index);
+        else
+            m_game.command3Click(index);
+    }
+    return true;
 }
 
 int Form1::keyCodeOf(int qtKey)
@@ -266,14 +353,19 @@ int Form1::keyCodeOf(int qtKey)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+    if (!watched->isWidgetType())
         return false;
     auto *w = static_cast<QWidget *>(watched);
+    if (event->type() == QEvent::MouseButtonPress && w->window() == this)
+        showCursor(false);
+    if (event->type() != QEvent::KeyPress)
+        return false;
     // A key press travels from the focused control up through its parents, passing the
     // application's filters at each step; only the first step counts.
     QWidget *first = focusWidget() ? focusWidget() : this;
     if (w != first || w->window() != this || QApplication::activeModalWidget())
         return false;
-    m_game.keyDown(keyCodeOf(static_cast<QKeyEvent *>(event)->key()));
-    return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    m_game.keyDown(keyCodeOf(key));
+    return cursorKey(key);
 }

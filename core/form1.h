@@ -14,6 +14,14 @@
 // moveAaaOutOfSight(). It receives every key press before the focused control (unless
 // a modal box is open) and hands it to the Game. The client's reconnect button only
 // emits command2Clicked(); the window knows nothing of sockets.
+//
+// The keys play as the pointer does: a keyboard cursor stands on the own grid during
+// placement and on the opponent's grid during play. The arrow keys move it (and take
+// the focus back to Aaa), Space or Return on Aaa acts on its cell with the calls a
+// pointer makes there, and the cell under it is the one assistive technology is told
+// has the focus. It is view state only, drawn once a key has shown it and hidden again
+// by a pointer press, by the focus going to another control, or by a change of grid;
+// the first key after that shows it where it was, without moving or acting.
 #pragma once
 
 #include <QWidget>
@@ -77,6 +85,12 @@ private:
     void buildOpponentBoard();
     void buildPictures(const Layout &l);
     void buildStatus(const Layout &l);
+    // The grid the keyboard cursor stands on, from the phase: 0 own, 1 opponent, -1 none.
+    int cursorGrid() const;
+    CellButton *cursorCell() const;
+    void showCursor(bool shown);
+    // Moves or acts with the cursor; true when the key was the cursor's.
+    bool cursorKey(int qtKey);
 
     Game &m_game;
     std::array<FrameBox *, 6> m_frames{};
@@ -90,4 +104,7 @@ private:
     QPushButton *m_aaa = nullptr;
     QLabel *m_label1 = nullptr;
     QLabel *m_label2 = nullptr;
+    std::array<int, 2> m_cursorIndex{}; // per grid: the cell the cursor returns to
+    bool m_cursorShown = false;
+    CellButton *m_framed = nullptr; // the cell that draws the cursor now
 };
