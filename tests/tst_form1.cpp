@@ -1,6 +1,7 @@
 // The game window over a real Game: placement through real pointer events on the cell
 // widgets, the confirmation with scripted boxes, the host's own-board frame, the Esc
-// key from any focused control, the focus holder, the layout of both windows against
+// key from any focused control, the focus holder, the keyboard cursor that plays as
+// the pointer does, the layout of both windows against
 // the game's tables, and what the widgets show (colours read back and painted, fonts
 // that cover the texts, captions that fit), and what assistive technology reads of
 // every control.
@@ -263,6 +264,8 @@ private slots:
     void escapeInsideModalBoxIsTheBoxs();
     void focusHolder_data();
     void focusHolder();
+    void keyboardCursor_data();
+    void keyboardCursor();
 
     // What the window shows.
     void windowItself_data();
@@ -598,17 +601,26 @@ void TestForm1::firingAndMarks()
     press(f.Command5());
     QVERIFY(f.Command3(5)->isEnabled());
 
-    // Before the turn arrives a click only moves the focus.
+    // Before the turn arrives a click only moves the focus, and the keys fire nothing.
     f.orientationItem(0, 1)->setFocus();
     press(f.Command3(5));
     QCOMPARE(f.focusWidget(), f.Aaa());
     QVERIFY(f.Command3(5)->isEnabled());
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    rig->sink.sent.clear();
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Space, Qt::Key_Return})
+        QTest::keyClick(f.windowHandle(), key);
+    QVERIFY(rig->sink.sent.isEmpty());
+    QVERIFY(accessible(f.Command3(1))->state().focused);
     rig->game.receive("1s");
     QCOMPARE(f.Label1()->text(), QStringLiteral("あなたのターンです。砲撃しましょう"));
 
     rig->sink.sent.clear();
     press(f.Command3(5));
     QCOMPARE(rig->sink.sent, QByteArrayList{"25"});
+    // The pointer took the cursor away.
+    QVERIFY(!accessible(f.Command3(1))->state().focused);
     QVERIFY(!f.Command3(5)->isEnabled());
     QCOMPARE(f.Command3(5)->text(), QString());
     QCOMPARE(f.Label1()->text(), QStringLiteral("相手のターンです。"));
@@ -631,6 +643,19 @@ void TestForm1::firingAndMarks()
     // Marks leave the colours alone.
     QCOMPARE(shown(f.Command1(0)), colors::large());
     QCOMPARE(shown(f.Command1(63)), colors::buttonFace());
+
+    // In the turn, the first key shows the cursor where it was and Space fires there,
+    // once: the cell is closed to the keys as to the pointer.
+    rig->sink.sent.clear();
+    QTest::keyClick(f.windowHandle(), Qt::Key_Down);
+    QVERIFY(rig->sink.sent.isEmpty());
+    QTest::keyClick(f.windowHandle(), Qt::Key_Space);
+    QCOMPARE(rig->sink.sent, QByteArrayList{"21"});
+    rig->game.receive("3b");
+    rig->game.receive("262");
+    QTest::keyClick(f.windowHandle(), Qt::Key_Return);
+    QCOMPARE(rig->sink.sent.size(), 2); // the answer to the shot at 62 only
+    QVERIFY(accessible(f.Command3(1))->state().focused);
 }
 
 // --- keys and focus -----------------------------------------------------------------
@@ -753,6 +778,66 @@ void TestForm1::focusHolder()
     QCOMPARE(QApplication::focusWidget(), f.Option4(2));
     press(f.Command1(50), Qt::RightButton);
     QCOMPARE(QApplication::focusWidget(), f.Aaa());
+}
+
+void TestForm1::keyboardCursor_data()
+{
+    QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QList<int>>("large");
+    QTest::addColumn<QList<int>>("medium");
+    QTest::addColumn<int>("selectedAfter");
+
+    const int left = Qt::Key_Left, right = Qt::Key_Right, up = Qt::Key_Up, down = Qt::Key_Down;
+    const int space = Qt::Key_Space, enter = Qt::Key_Return;
+    // The large submarine is selected, vertical; the cursor starts hidden on 1行1列.
+    QTest::newRow("Space while hidden only shows the cursor") << QList{space} << 0 << run(0, 8, 5) << QList<int>{} << 0;
+    QTest::newRow("an arrow while hidden only shows it") << QList{right} << 0 << run(0, 8, 5) << QList<int>{} << 0;
+    QTest::newRow("stops at the top edge") << QList{right, up} << 0 << run(0, 8, 5) << QList<int>{} << 0;
+    QTest::newRow("stops at the left edge") << QList{right, left} << 0 << run(0, 8, 5) << QList<int>{} << 0;
+    QTest::newRow("stops at the right edge")
+        << QList{right, right, right, right, right, right, right, right, right} << 7 << run(7, 8, 5) << QList<int>{} << 0;
+    QTest::newRow("stops at the bottom edge, where the preview vanishes")
+        << QList{right, down, down, down, down, down, down, down, down} << 56 << QList<int>{} << QList<int>{} << 0;
+    QTest::newRow("Space drops the submarine under it") << QList{right, right, space} << 1 << run(1, 8, 5) << QList<int>{} << 1;
+    QTest::newRow("Return drops it too") << QList{right, down, enter} << 8 << run(8, 8, 5) << QList<int>{} << 1;
+    QTest::newRow("a blocked preview under it places nothing")
+        << QList{right, down, down, space, space} << 16 << run(16, 8, 5) << QList<int>{} << 1;
+    QTest::newRow("the next submarine follows it from there")
+        << QList{right, down, down, space, right} << 17 << run(16, 8, 5) << run(17, 1, 4) << 1;
+}
+
+void TestForm1::keyboardCursor()
+{
+    QFETCH(QList<int>, keys);
+    QFETCH(int, cursor);
+    QFETCH(QList<int>, large);
+    QFETCH(QList<int>, medium);
+    QFETCH(int, selectedAfter);
+
+    auto rig = shownRig(Program::Client);
+    QVERIFY(rig);
+    Form1 &f = rig->form;
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+
+    for (int key : keys)
+        QTest::keyClick(f.windowHandle(), Qt::Key(key));
+
+    QCOMPARE(cellsShowing(f, colors::large()), large);
+    QCOMPARE(cellsShowing(f, colors::medium()), medium);
+    QCOMPARE(checkedShip(f), selectedAfter);
+    QCOMPARE(QApplication::focusWidget(), f.Aaa());
+    // Assistive technology is told of the cell under the cursor, and of no other.
+    QList<int> focused;
+    for (int i = 0; i < 64; ++i) {
+        if (accessible(f.Command1(i))->state().focused)
+            focused << i;
+        QVERIFY(!accessible(f.Command3(i))->state().focused);
+    }
+    QCOMPARE(focused, QList{cursor});
+    CellButton *b = f.Command1(cursor);
+    QCOMPARE(b->grab().toImage().pixelColor(2, b->height() / 2), b->palette().color(QPalette::WindowText));
 }
 
 // --- what the window shows ----------------------------------------------------------
