@@ -16,6 +16,13 @@ what it looks for and exits 1, saying what it saw, when that does not come.
                                     each node named NODE now reads its DESCRIPTION
   type TITLE TEXT                   sets the text of the window's first text box
   holds TITLE TEXT                  the window's first text box holds TEXT
+  read TITLE ROLE PATTERN [--every S] [--times]
+                                    a showing node of that role whose name matches
+                                    the regular expression PATTERN (anywhere in it),
+                                    read every S seconds: prints its name; with
+                                    --times, first a line with the wall-clock times
+                                    (seconds since the epoch) at which the window was
+                                    first seen showing and the name matched
   items TITLE [ITEM]...             the window's list items are these, in this order,
                                     shown or not (a closed list's entries)
   describe TITLE NAME DESCRIPTION...
@@ -23,11 +30,15 @@ what it looks for and exits 1, saying what it saw, when that does not come.
                                     of them): prints the one it reads
   game TITLE                        the game window names its six frames, nine option
                                     items and 128 grid cells
+  focus TITLE NAME [DESCRIPTION...] the one node of the window a screen reader is told
+                                    has the focus is NAME (and reads one of the
+                                    descriptions): prints the description it reads
   dump TITLE FILE                   writes the window's tree, one node a line
 
 ROLE is an AT-SPI role name: "push button", "label", "radio button", "panel"...
 """
 import argparse
+import re
 import sys
 import time
 
@@ -70,9 +81,9 @@ def extents(node):
     return "%d %d %d %d" % (e.x, e.y, e.width, e.height)
 
 
-def wait(what, probe, timeout, seen=None):
+def wait(what, probe, timeout, seen=None, every=0.1):
     """Calls probe() until it returns something other than None, at most `timeout`
-    seconds, a tenth of a second apart; the accessibility bus tells no events here.
+    seconds, `every` seconds apart; the accessibility bus tells no events here.
     On failure says what did not come and, from `seen`, what was there instead."""
     deadline = time.monotonic() + timeout
     while True:
@@ -85,11 +96,11 @@ def wait(what, probe, timeout, seen=None):
         if time.monotonic() >= deadline:
             instead = ", found %s instead" % seen.get("value") if seen else ""
             sys.exit("FAIL: %s did not come within %g s%s" % (what, timeout, instead))
-        time.sleep(0.1)
+        time.sleep(every)
 
 
-def in_window(title, timeout):
-    return wait("a window titled %r" % title, lambda: window_titled(title), timeout)
+def in_window(title, timeout, every=0.1):
+    return wait("a window titled %r" % title, lambda: window_titled(title), timeout, every=every)
 
 
 def node_named(win, role, name, want_showing=True):
@@ -158,6 +169,16 @@ def check_game(win):
     return not failures
 
 
+# The hidden focus holder keeps the real keyboard focus while the keyboard cursor stands
+# on a grid cell; what a player is told is the cell.
+FOCUS_HOLDER = "Command6"
+
+
+def focused_nodes(win):
+    return [n for n in nodes(win) if n.name != FOCUS_HOLDER and
+            n.getState().contains(pyatspi.STATE_FOCUSED)]
+
+
 def dump(win, path):
     with open(path, "w", encoding="utf-8") as out:
         def walk(node, depth):
@@ -178,6 +199,8 @@ def main():
     p.add_argument("--timeout", type=float, default=20)
     p.add_argument("--hidden", action="store_true")
     p.add_argument("--announces", nargs=2, action="append", metavar=("NODE", "DESCRIPTION"))
+    p.add_argument("--every", type=float, default=0.1)
+    p.add_argument("--times", action="store_true")
     p.add_argument("command")
     p.add_argument("args", nargs="*")
     a = p.parse_intermixed_args()
@@ -228,6 +251,26 @@ def main():
             return True if seen["value"] == repr(args[1]) else None
         wait("the text box of %r holding %r" % (args[0], args[1]), holds, t, seen)
         print("ok: the text box of %r holds %r" % (args[0], args[1]))
+    elif cmd == "read":
+        win = in_window(args[0], t, a.every)
+        shown_at = time.time()
+        pattern = re.compile(args[2])
+        seen = {}
+        kept = {"nodes": [], "at": 0.0}
+
+        def matching():
+            # A walk of the whole window takes longer than a short period, so the nodes
+            # of the role are walked to once a second and only their names read between.
+            if time.monotonic() - kept["at"] >= 1:
+                kept["nodes"] = [n for n in nodes(win) if n.getRoleName() == args[1] and showing(n)]
+                kept["at"] = time.monotonic()
+            names = [n.name for n in kept["nodes"]]
+            seen["value"] = names
+            return next((name for name in names if pattern.search(name)), None)
+        name = wait("a %s matching %r in %r" % (args[1], args[2], args[0]), matching, t, seen, a.every)
+        if a.times:
+            print("%.3f %.3f" % (shown_at, time.time()))
+        print(name)
     elif cmd == "items":
         win = in_window(args[0], t)
         seen = {}
@@ -247,6 +290,19 @@ def main():
             return text if text in args[2:] else None
         found = wait("%r in %r read as one of %r" % (args[1], args[0], args[2:]), described, t, seen)
         print("ok: %r in %r reads %r" % (args[1], args[0], found))
+    elif cmd == "focus":
+        win = in_window(args[0], t)
+        seen = {}
+
+        def focused():
+            found = focused_nodes(win)
+            seen["value"] = [(n.name, n.description) for n in found]
+            if len(found) == 1 and found[0].name == args[1] and \
+                    (len(args) == 2 or found[0].description in args[2:]):
+                return found[0].description
+            return None
+        found = wait("the focus on %r in %r" % (args[1], args[0]), focused, t, seen)
+        print(found)
     elif cmd == "game":
         return 0 if check_game(in_window(args[0], t)) else 1
     elif cmd == "dump":
