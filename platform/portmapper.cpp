@@ -191,7 +191,8 @@ void PortMapper::startNatPmp()
         return;
     }
     m_natPmp->initialised = true;
-    m_natPmp->notifier = std::make_unique<QSocketNotifier>(handle.s, QSocketNotifier::Read);
+    // Parented as well, for the one whose deleteLater() the event loop never reaches.
+    m_natPmp->notifier = std::make_unique<QSocketNotifier>(handle.s, QSocketNotifier::Read, this);
     connect(m_natPmp->notifier.get(), &QSocketNotifier::activated, this, &PortMapper::natPmpEvent);
     if (sendpublicaddressrequest(&handle) < 0) {
         natPmpError(NATPMP_ERR_SENDERR);

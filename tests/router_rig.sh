@@ -92,7 +92,9 @@ rig_up() {
 
   [ $daemon = 1 ] || return 0
   _rig_config $natpmp_only $upnp_only $min_port >"$RIG_DIR/miniupnpd.conf"
-  rig_in router miniupnpd -f "$RIG_DIR/miniupnpd.conf" -d -P "$RIG_DIR/miniupnpd.pid" \
+  # Not through rig_in: a function in the background is a subshell, and its PID would
+  # not be the daemon's. ip netns exec execs the daemon in its own process.
+  ip netns exec "$(_rig_ns router)" miniupnpd -f "$RIG_DIR/miniupnpd.conf" -d -P "$RIG_DIR/miniupnpd.pid" \
     >"$RIG_DIR/miniupnpd.log" 2>&1 &
   RIG_DAEMON_PID=$!
   _rig_wait_daemon $natpmp_only $upnp_only || { rig_down; return 1; }
