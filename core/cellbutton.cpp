@@ -119,10 +119,10 @@ void CellButton::paintEvent(QPaintEvent *)
 
     if (m_cursorShown) {
         // Two dark lines edged with a light one, so that the frame stands out on every
-        // cell colour, inside the bevel.
-        p.setPen(pal.color(QPalette::Light));
+        // cell colour, inside the bevel; as dark on a cell that is closed to shots.
+        p.setPen(pal.color(QPalette::Active, QPalette::Light));
         p.drawRect(r.adjusted(1, 1, -2, -2));
-        p.setPen(pal.color(QPalette::WindowText));
+        p.setPen(pal.color(QPalette::Active, QPalette::WindowText));
         p.drawRect(r.adjusted(2, 2, -4, -4));
         p.drawRect(r.adjusted(3, 3, -6, -6));
     }

@@ -837,7 +837,7 @@ void TestForm1::keyboardCursor()
     }
     QCOMPARE(focused, QList{cursor});
     CellButton *b = f.Command1(cursor);
-    QCOMPARE(b->grab().toImage().pixelColor(2, b->height() / 2), b->palette().color(QPalette::WindowText));
+    QCOMPARE(b->grab().toImage().pixelColor(2, b->height() / 2), b->palette().color(QPalette::Active, QPalette::WindowText));
 }
 
 // --- what the window shows ----------------------------------------------------------
