@@ -75,9 +75,12 @@ inline QString reachLine(const RouterStatus &router, const QString &lan, const Q
                + forward;
         break;
     case State::NotPublic:
-        line = QStringLiteral("ルーターの外側のアドレス（%1）はプロバイダーが共有しているか、もう一つの"
+        // A router without a public address may not say which one it has.
+        line = QStringLiteral("ルーターの外側のアドレス%1はプロバイダーが共有しているか、もう一つの"
                               "ルーターの内側のアドレスなので、インターネットからは接続できません。")
-                   .arg(router.externalAddress);
+                   .arg(router.externalAddress.isEmpty()
+                            ? QString()
+                            : QStringLiteral("（%1）").arg(router.externalAddress));
         if (ipv6.isEmpty())
             line += QStringLiteral("IPv6が使える回線なら、IPv6で接続できます。");
         break;

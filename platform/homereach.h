@@ -32,4 +32,5 @@ private:
     quint16 m_port = 0; // the port listened on, once the host listens
     bool m_routerAllowed = true;
     std::unique_ptr<ServicePublisher> m_announcement;
+    std::unique_ptr<PortMapper> m_router;
 };

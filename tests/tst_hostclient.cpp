@@ -205,21 +205,24 @@ private slots:
         QTest::newRow("mapped on another port")
             << RouterStatus{S::Mapped, "11.0.0.1", 11020, {}, "NAT-PMP"} << QString()
             << QStringList{give + "11.0.0.1:11020", lan} << QStringList{};
-        QTest::newRow("asking") << RouterStatus{S::Asking} << QString()
+        QTest::newRow("asking") << RouterStatus{S::Asking, {}, 0, {}, {}} << QString()
                                 << QStringList{"ルーターに", lan} << QStringList{give};
         QTest::newRow("no router: forward by hand to this machine")
-            << RouterStatus{S::NoRouter} << QString()
+            << RouterStatus{S::NoRouter, {}, 0, {}, {}} << QString()
             << QStringList{"TCPポート1020を", "（192.168.7.2）に転送", lan} << QStringList{give};
         QTest::newRow("shared outside address, no IPv6")
             << RouterStatus{S::NotPublic, "100.64.0.1", 0, {}, "UPnP"} << QString()
             << QStringList{"100.64.0.1", "IPv6で接続", lan} << QStringList{give};
+        QTest::newRow("no public address, none named")
+            << RouterStatus{S::NotPublic, {}, 0, {}, "NAT-PMP"} << QString()
+            << QStringList{"外側のアドレスは", lan} << QStringList{give, "（）"};
         QTest::newRow("shared outside address, IPv6 to hand on")
             << RouterStatus{S::NotPublic, "100.64.0.1", 0, {}, "UPnP"} << QStringLiteral("2001:470::5")
             << QStringList{"[2001:470::5]", "ファイアウォール", lan} << QStringList{give};
         QTest::newRow("refused, with the router's reason")
             << RouterStatus{S::Refused, {}, 0, QStringLiteral("理由"), "UPnP"} << QString()
             << QStringList{"理由", "TCPポート1020を", lan} << QStringList{give};
-        QTest::newRow("kept closed") << RouterStatus{S::Off} << QString()
+        QTest::newRow("kept closed") << RouterStatus{S::Off, {}, 0, {}, {}} << QString()
                                      << QStringList{"TCPポート1020を", lan} << QStringList{give};
     }
     void reachLineSaysWhatToHandOn()
