@@ -28,7 +28,7 @@ int playHere(int &argc, char **argv, const CpuOptions &options)
     // The person's side: the host's game, boxes, exit and draw, as in morsk.
     QtDialogs dialogs;
     ImmediateExit exit;
-    LcgRandom random;
+    LcgRandom random = LcgRandom::fromEntropy();
     LinkEnd personEnd;
     Game person(GameModel::Program::Host, personEnd, dialogs, exit, &random);
 
