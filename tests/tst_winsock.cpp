@@ -5,6 +5,7 @@
 #include "platform/winsock.h"
 
 #include "platform/hostname.h"
+#include "platform/publicaddress.h"
 #include "platform/keepalive.h"
 
 #include <QCoreApplication>
@@ -81,6 +82,8 @@ private slots:
     void remoteHostIsJudgedAsTyped_data();
     void typedPortIsSplitOff_data();
     void typedPortIsSplitOff();
+    void outsideAddressIsPublic_data();
+    void outsideAddressIsPublic();
     void remoteHostIsJudgedAsTyped();
     void portZeroFailsAtOnce();
     void refusedKeepAliveOptionIsReportedOnce_data();
@@ -388,6 +391,43 @@ void TestWinsock::typedPortIsSplitOff()
     QVERIFY(target);
     QCOMPARE(target->host, host);
     QCOMPARE(int(target->port), port);
+}
+
+void TestWinsock::outsideAddressIsPublic_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("isPublic");
+    QTest::newRow("ordinary global") << "11.0.0.1" << true;
+    QTest::newRow("just below the shared block") << "100.63.255.255" << true;
+    QTest::newRow("shared block, first") << "100.64.0.1" << false;
+    QTest::newRow("shared block, last") << "100.127.255.254" << false;
+    QTest::newRow("just above the shared block") << "100.128.0.1" << true;
+    QTest::newRow("private 10") << "10.1.2.3" << false;
+    QTest::newRow("private 172.16") << "172.16.0.1" << false;
+    QTest::newRow("private 172.31") << "172.31.255.1" << false;
+    QTest::newRow("just above private 172") << "172.32.0.1" << true;
+    QTest::newRow("private 192.168") << "192.168.7.1" << false;
+    QTest::newRow("loopback") << "127.0.0.1" << false;
+    QTest::newRow("link-local") << "169.254.1.1" << false;
+    QTest::newRow("this network") << "0.0.0.0" << false;
+    QTest::newRow("documentation") << "203.0.113.7" << false;
+    QTest::newRow("benchmarking") << "198.18.0.1" << false;
+    QTest::newRow("multicast") << "224.0.0.1" << false;
+    QTest::newRow("reserved for future use") << "250.1.1.1" << false;
+    QTest::newRow("three octets") << "11.0.1" << false;
+    QTest::newRow("octet above 255") << "11.0.0.256" << false;
+    QTest::newRow("leading zero") << "011.0.0.1" << false;
+    QTest::newRow("blank around") << " 11.0.0.1" << false;
+    QTest::newRow("empty") << "" << false;
+}
+
+// The router's outside address is handed on to a friend only where the internet
+// reaches it; a garbled answer is never taken for a public address.
+void TestWinsock::outsideAddressIsPublic()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, isPublic);
+    QCOMPARE(publicaddress::isPublicIPv4(address), isPublic);
 }
 
 // Every host that the rules refuse must also stop Connect before any socket is made.
