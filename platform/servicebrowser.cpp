@@ -2,23 +2,20 @@
 
 #include "platform/avahi.h"
 
-#include <QDBusConnection>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDBusServiceWatcher>
 #include <QHostAddress>
 #include <QNetworkInterface>
 
 namespace {
 
 const QString browserInterface = QStringLiteral("org.freedesktop.Avahi.ServiceBrowser");
+const QString itemNew = QStringLiteral("ItemNew");
+const QString itemRemove = QStringLiteral("ItemRemove");
 constexpr std::size_t maxEarly = 256;
 
 } // namespace
-
-using avahi::callTimeoutMs;
-using avahi::serverCall;
-using avahi::unspecified;
 
 QString ServiceBrowser::Item::key() const
 {
@@ -26,27 +23,27 @@ QString ServiceBrowser::Item::key() const
 }
 
 ServiceBrowser::ServiceBrowser(const QString &type, QObject *parent)
-    : QObject(parent), m_type(type)
+    : QObject(parent), m_type(type), m_avahi(std::make_unique<Avahi>())
 {
-    QDBusConnection bus = QDBusConnection::systemBus();
-    m_available = bus.isConnected();
-    if (!m_available)
-        return;
-    // Matched on interface and member alone, for any path and sender: the daemon sends
-    // the first ItemNew right after it made the browser, possibly before its answer
-    // telling the path has reached us. ours() then keeps what is really ours.
-    bus.connect(QString(), QString(), browserInterface, QStringLiteral("ItemNew"), this,
-                SLOT(onItemNew(QDBusMessage)));
-    bus.connect(QString(), QString(), browserInterface, QStringLiteral("ItemRemove"), this,
-                SLOT(onItemRemove(QDBusMessage)));
-    m_daemon = new QDBusServiceWatcher(avahi::service, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
-    connect(m_daemon, &QDBusServiceWatcher::serviceOwnerChanged, this,
-            [this](const QString &, const QString &, const QString &newOwner) {
-                stop();
-                if (!newOwner.isEmpty())
-                    start();
-            });
-    start();
+    // Listened to on every path: the daemon sends the first ItemNew right after it made
+    // the browser, possibly before its answer telling the path has reached us.
+    m_avahi->listen(browserInterface, itemNew);
+    m_avahi->listen(browserInterface, itemRemove);
+    connect(m_avahi.get(), &Avahi::received, this, [this](const QDBusMessage &signal) {
+        const QVariantList a = signal.arguments();
+        if (a.size() < 5)
+            return;
+        const bool removed = signal.member() == itemRemove;
+        const Item item{a[0].toInt(), a[1].toInt(), a[2].toString(), a[3].toString(), a[4].toString()};
+        if (m_browser.isEmpty()) {
+            if (m_creating && m_early.size() < maxEarly)
+                m_early.push_back({signal.path(), removed, item});
+        } else if (signal.path() == m_browser) {
+            handle(removed, item);
+        }
+    });
+    connect(m_avahi.get(), &Avahi::appeared, this, &ServiceBrowser::start);
+    connect(m_avahi.get(), &Avahi::gone, this, &ServiceBrowser::stop);
 }
 
 ServiceBrowser::~ServiceBrowser()
@@ -55,76 +52,55 @@ ServiceBrowser::~ServiceBrowser()
     stop();
 }
 
+bool ServiceBrowser::available() const
+{
+    return m_avahi->busPresent();
+}
+
 void ServiceBrowser::start()
 {
-    m_creating = std::make_unique<QDBusPendingCallWatcher>(
-        QDBusConnection::systemBus().asyncCall(
-            serverCall(QStringLiteral("ServiceBrowserNew"),
-                       {unspecified, unspecified, m_type, QString(), 0u}),
-            callTimeoutMs));
-    connect(m_creating.get(), &QDBusPendingCallWatcher::finished, this, &ServiceBrowser::browserCreated);
+    m_creating = true;
+    auto *call = new QDBusPendingCallWatcher(
+        m_avahi->callServer(QStringLiteral("ServiceBrowserNew"),
+                            {Avahi::unspecified, Avahi::unspecified, m_type, QString(), 0u}),
+        this);
+    connect(call, &QDBusPendingCallWatcher::finished, this,
+            [this, daemon = m_avahi->owner()](QDBusPendingCallWatcher *c) {
+                c->deleteLater();
+                if (daemon != m_avahi->owner())
+                    return; // a browser of a daemon that has gone since
+                m_creating = false;
+                const QDBusPendingReply<QDBusObjectPath> reply = *c;
+                if (reply.isError())
+                    return;
+                m_browser = reply.value().path();
+                std::deque<Early> early;
+                early.swap(m_early);
+                for (const Early &e : early)
+                    if (e.path == m_browser)
+                        handle(e.removed, e.item);
+            });
 }
 
 void ServiceBrowser::stop()
 {
-    if (!m_browser.isEmpty()) {
-        QDBusMessage free = QDBusMessage::createMethodCall(m_owner, m_browser, browserInterface,
-                                                           QStringLiteral("Free"));
-        QDBusConnection::systemBus().send(free);
-    }
-    m_creating.reset(); // an answer still to come is of no interest any more
+    if (!m_browser.isEmpty())
+        m_avahi->send(m_browser, browserInterface, QStringLiteral("Free"));
+    m_creating = false;
     m_browser.clear();
-    m_owner.clear();
     m_early.clear();
     m_waiting.clear();
-    m_withdrawn.unite(m_resolving);
+    // What is being resolved was asked of this daemon; its answers are dropped.
+    m_resolving.clear();
+    m_withdrawn.clear();
     changed(m_offers.clear());
 }
 
-void ServiceBrowser::browserCreated(QDBusPendingCallWatcher *call)
+void ServiceBrowser::handle(bool removed, const Item &item)
 {
-    m_creating.release()->deleteLater(); // not from within its own signal
-    const QDBusPendingReply<QDBusObjectPath> reply = *call;
-    if (reply.isError())
-        return; // no daemon: nothing to find
-    m_browser = reply.value().path();
-    m_owner = reply.reply().service();
-    std::deque<QDBusMessage> early;
-    early.swap(m_early);
-    for (const QDBusMessage &signal : early)
-        if (ours(signal))
-            handle(signal);
-}
-
-bool ServiceBrowser::ours(const QDBusMessage &signal) const
-{
-    return signal.path() == m_browser && signal.service() == m_owner;
-}
-
-void ServiceBrowser::onItemNew(const QDBusMessage &signal)
-{
-    if (m_browser.isEmpty()) {
-        if (m_creating && m_early.size() < maxEarly)
-            m_early.push_back(signal);
-    } else if (ours(signal)) {
-        handle(signal);
-    }
-}
-
-void ServiceBrowser::onItemRemove(const QDBusMessage &signal)
-{
-    onItemNew(signal); // the same path to handle(), which tells them apart
-}
-
-void ServiceBrowser::handle(const QDBusMessage &signal)
-{
-    const QVariantList a = signal.arguments();
-    if (a.size() < 5)
-        return;
-    const Item item{a[0].toInt(), a[1].toInt(), a[2].toString(), a[3].toString(), a[4].toString()};
     const QString key = item.key();
     std::erase_if(m_waiting, [&](const Item &i) { return i.key() == key; });
-    if (signal.member() == QStringLiteral("ItemRemove")) {
+    if (removed) {
         if (m_resolving.contains(key))
             m_withdrawn.insert(key);
         changed(m_offers.remove(key));
@@ -150,33 +126,37 @@ void ServiceBrowser::resolveNext()
         m_resolving.insert(item.key());
         // The address of the protocol it was seen on: IPv4 where it came over IPv4.
         auto *call = new QDBusPendingCallWatcher(
-            QDBusConnection::systemBus().asyncCall(
-                serverCall(QStringLiteral("ResolveService"),
-                           {item.interface, item.protocol, item.name, item.type, item.domain,
-                            item.protocol, 0u}),
-                callTimeoutMs),
+            m_avahi->callServer(QStringLiteral("ResolveService"),
+                                {item.interface, item.protocol, item.name, item.type,
+                                 item.domain, item.protocol, 0u}),
             this);
         connect(call, &QDBusPendingCallWatcher::finished, this,
-                [this, item](QDBusPendingCallWatcher *c) { resolved(item, c); });
+                [this, item, daemon = m_avahi->owner()](QDBusPendingCallWatcher *c) {
+                    c->deleteLater();
+                    if (daemon != m_avahi->owner())
+                        return;
+                    // interface, protocol, name, type, domain, host, aprotocol, address, port, txt, flags
+                    const QDBusMessage reply = c->reply();
+                    const QVariantList a = reply.arguments();
+                    QString address;
+                    if (reply.type() == QDBusMessage::ReplyMessage && a.size() >= 8) {
+                        address = a[7].toString().left(64);
+                        const QHostAddress parsed(address);
+                        if (parsed.protocol() == QAbstractSocket::IPv6Protocol && parsed.isLinkLocal())
+                            address += u'%' + QNetworkInterface::interfaceNameFromIndex(a[0].toInt());
+                    }
+                    resolved(item, address);
+                });
     }
 }
 
-void ServiceBrowser::resolved(const Item &item, QDBusPendingCallWatcher *call)
+void ServiceBrowser::resolved(const Item &item, const QString &address)
 {
-    call->deleteLater();
     const QString key = item.key();
     m_resolving.remove(key);
     const bool withdrawn = m_withdrawn.remove(key);
-    const QDBusMessage reply = call->reply();
-    // interface, protocol, name, type, domain, host, aprotocol, address, port, txt, flags
-    const QVariantList a = reply.arguments();
-    if (!withdrawn && reply.type() == QDBusMessage::ReplyMessage && a.size() >= 8) {
-        QString address = a[7].toString().left(64);
-        const QHostAddress parsed(address);
-        if (parsed.protocol() == QAbstractSocket::IPv6Protocol && parsed.isLinkLocal())
-            address += u'%' + QNetworkInterface::interfaceNameFromIndex(a[0].toInt());
+    if (!withdrawn && !address.isEmpty())
         changed(m_offers.add(key, item.name, address));
-    }
     resolveNext();
 }
 

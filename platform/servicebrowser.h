@@ -1,20 +1,19 @@
 // Finds the hosts that announce one DNS-SD service type on the local network, through
 // the system's Avahi daemon on the D-Bus system bus, and keeps them as HostOffers
 // while it lives. Without a system bus or an Avahi daemon it simply finds nothing:
-// every call is asynchronous, nothing waits and nothing is said. The daemon may come
-// and go; its hosts go with it and come back with it.
+// nothing ever waits for the bus, and nothing is said. The daemon may come and go; its
+// hosts go with it and come back with it.
 #pragma once
 
 #include "platform/hostoffers.h"
 
-#include <QDBusMessage>
 #include <QObject>
 #include <QSet>
+#include <QString>
 #include <deque>
 #include <memory>
 
-class QDBusPendingCallWatcher;
-class QDBusServiceWatcher;
+class Avahi;
 
 class ServiceBrowser : public QObject
 {
@@ -24,7 +23,7 @@ public:
     ~ServiceBrowser() override;
 
     // False without a system bus: nothing can ever be found then.
-    bool available() const { return m_available; }
+    bool available() const;
     const HostOffers &offers() const { return m_offers; }
 
     // At most this many resolutions at once, and this many waiting; the oldest waiting
@@ -35,10 +34,6 @@ public:
 signals:
     void offersChanged();
 
-private slots:
-    void onItemNew(const QDBusMessage &signal);
-    void onItemRemove(const QDBusMessage &signal);
-
 private:
     struct Item
     {
@@ -47,22 +42,25 @@ private:
         QString name, type, domain;
         QString key() const;
     };
+    // A sighting or a removal that came before the browser's path was known.
+    struct Early
+    {
+        QString path;
+        bool removed = false;
+        Item item;
+    };
     void start();
     void stop();
-    void browserCreated(QDBusPendingCallWatcher *call);
-    bool ours(const QDBusMessage &signal) const;
-    void handle(const QDBusMessage &signal);
+    void handle(bool removed, const Item &item);
     void resolveNext();
-    void resolved(const Item &item, QDBusPendingCallWatcher *call);
+    void resolved(const Item &item, const QString &address);
     void changed(bool changed);
 
     QString m_type;
-    bool m_available = false;
-    QDBusServiceWatcher *m_daemon = nullptr;
-    std::unique_ptr<QDBusPendingCallWatcher> m_creating; // asking for the browser
-    QString m_owner;         // the daemon's unique name, from its answer
-    QString m_browser;       // the browser's object path, once known
-    std::deque<QDBusMessage> m_early; // signals that came before the browser's path
+    const std::unique_ptr<Avahi> m_avahi;
+    bool m_creating = false;  // the browser is asked for
+    QString m_browser;        // the browser's object path, once known
+    std::deque<Early> m_early;
     std::deque<Item> m_waiting;
     QSet<QString> m_resolving;  // keys being resolved now
     QSet<QString> m_withdrawn;  // of those, the ones removed meanwhile

@@ -3,16 +3,16 @@
 // machine's host name (or the daemon's next free variant of it, when another machine
 // has that name). The announcement lasts while it is published and the program runs:
 // the daemon drops it when the program's bus connection closes, however the program
-// ended. Without a system bus or a daemon nothing happens and nothing is said; every
-// call is asynchronous. A daemon that restarts gets the announcement again.
+// ended. Withdrawn, it goes from the network, and a later publish announces it again.
+// Without a system bus or a daemon nothing happens and nothing is said; nothing ever
+// waits for the bus. A daemon that restarts gets the announcement again.
 #pragma once
 
-#include <QDBusMessage>
 #include <QObject>
+#include <QString>
 #include <memory>
 
-class QDBusPendingCallWatcher;
-class QDBusServiceWatcher;
+class Avahi;
 
 class ServicePublisher : public QObject
 {
@@ -27,24 +27,21 @@ public:
     // The name the service goes by: the host name, at most one DNS label of 63 bytes.
     static QString instanceName();
 
-private slots:
-    void onStateChanged(const QDBusMessage &signal);
-
 private:
     void createGroup();
-    void groupCreated(QDBusPendingCallWatcher *call);
     void addService();
     void rename();
     void forgetGroup();
-    QDBusMessage groupCall(const QString &method, const QVariantList &arguments = {}) const;
 
+    const std::unique_ptr<Avahi> m_avahi;
     bool m_wanted = false;
     QString m_type;
     quint16 m_port = 0;
     QString m_name;
     int m_renames = 0;
-    QString m_owner;  // the daemon's unique name, from its answer
-    QString m_group;  // the entry group's object path, once known
-    std::unique_ptr<QDBusPendingCallWatcher> m_creating;
-    QDBusServiceWatcher *m_daemon = nullptr;
+    // Bumped by each publish and withdraw: the daemon's answers about an earlier
+    // announcement (a collision, a free name) no longer apply to the one wanted now.
+    quint64 m_round = 0;
+    bool m_creating = false; // the entry group is asked for
+    QString m_group;         // the entry group's object path, once known
 };

@@ -5,6 +5,8 @@
 #include "platform/programexit.h"
 #include "platform/qtdialogs.h"
 #include "platform/random.h"
+#include "platform/servicebrowser.h"
+#include "platform/servicepublisher.h"
 #include "platform/twips.h"
 
 #include <QAbstractButton>
@@ -13,9 +15,13 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <cstdlib>
@@ -246,6 +252,65 @@ private slots:
         for (const HostOffers::Offer &o : offers.shown())
             texts << o.text();
         QCOMPARE(texts, shown);
+    }
+
+    // A system bus that takes the connection and then fails to answer as a bus does
+    // (a hung daemon, something else on its socket) must not hold up the program: the
+    // publisher and the browser are made, and the loop keeps turning, within `bound`,
+    // whatever the socket says. Each row is how the socket answers the first line of
+    // the handshake.
+    void aBusThatDoesNotAnswerHoldsNothingUp_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("never answers") << QByteArray();
+        QTest::newRow("answers what no bus says, then nothing") << QByteArray("OK 0123\r\n");
+    }
+    void aBusThatDoesNotAnswerHoldsNothingUp()
+    {
+        QFETCH(QByteArray, answer);
+        constexpr qint64 bound = 200;
+        QTemporaryDir dir;
+        QLocalServer bus;
+        QVERIFY(bus.listen(dir.filePath(u"system_bus_socket"_s)));
+        const QByteArray before = qgetenv("DBUS_SYSTEM_BUS_ADDRESS");
+        const auto restore = qScopeGuard([&] { qputenv("DBUS_SYSTEM_BUS_ADDRESS", before); });
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + bus.fullServerName().toUtf8());
+        int asked = 0;
+        qint64 askedAt = 0; // when the last client's first line came
+        int left = 0;
+        qint64 lateness = 0; // the longest an answered client took to read it and go
+        QElapsedTimer clock;
+        connect(&bus, &QLocalServer::newConnection, this, [&] {
+            while (QLocalSocket *peer = bus.nextPendingConnection()) {
+                connect(peer, &QLocalSocket::readyRead, peer, [&, peer] {
+                    if (!peer->peek(64).contains("\r\n"))
+                        return;
+                    QCOMPARE(peer->readAll(), QByteArray("\0AUTH\r\n", 7));
+                    ++asked;
+                    askedAt = clock.elapsed();
+                    if (answer.isEmpty())
+                        return;
+                    peer->write(answer);
+                    const qint64 answered = clock.elapsed();
+                    connect(peer, &QLocalSocket::disconnected, peer, [&, answered] {
+                        ++left;
+                        lateness = std::max(lateness, clock.elapsed() - answered);
+                    });
+                });
+            }
+        });
+        clock.start();
+        ServicePublisher publisher;
+        publisher.publish(u"_kelvaro._tcp"_s, 1020);
+        ServiceBrowser browser(u"_kelvaro._tcp"_s);
+        QVERIFY2(clock.elapsed() < bound, qPrintable(u"made in %1 ms"_s.arg(clock.elapsed())));
+        QVERIFY(browser.available());
+        QTRY_COMPARE_WITH_TIMEOUT(asked, 2, 5000);
+        QVERIFY2(askedAt < bound, qPrintable(u"asked after %1 ms"_s.arg(askedAt)));
+        if (answer.isEmpty())
+            return;
+        QTRY_COMPARE_WITH_TIMEOUT(left, 2, 5000);
+        QVERIFY2(lateness < bound, qPrintable(u"gone %1 ms after the answer"_s.arg(lateness)));
     }
 
     void endingRunsNothingAfterIt()
