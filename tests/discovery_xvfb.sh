@@ -8,8 +8,11 @@
 #   - once the daemon runs, the host kelvaro-a is offered and its address fills the
 #     field; killed, its entry and the address go again;
 #   - started again, and a second host kelvaro-c beside it, both are offered, newest
-#     first; Down puts the newest one's bare address in the field, Return connects
-#     there, and the client's status names that host.
+#     first;
+#   - while the computer (kelvaro-cpu, from kelvaro-a's machine) plays kelvaro-c, only
+#     kelvaro-a is offered; a host listening again on kelvaro-c is offered again;
+#   - Down puts the newest one's bare address in the field, Return connects there, and
+#     the client's status names that host.
 # Without any system bus the box is the plain input box, empty, and says nothing.
 # Needs root, unshare, nsenter, dbus-daemon and avahi-daemon; skips (77) without them.
 # Usage: discovery_xvfb.sh DIST_DIR SCREENSHOT_DIR
@@ -40,7 +43,7 @@ if [ -z "${KELVARO_DISCOVERY_CLIENT:-}" ]; then
   for tool in unshare nsenter ip dbus-daemon dbus-send avahi-daemon; do
     command -v "$tool" >/dev/null || skip "$tool is missing (packages dbus-daemon, avahi-daemon, iproute2, util-linux)"
   done
-  for p in "$dist/Orrin/morsk" "$dist/Velk/trelvin"; do
+  for p in "$dist/Orrin/morsk" "$dist/Velk/trelvin" "$dist/kelvaro-cpu"; do
     [ -x "$p" ] || skip "$p is not installed (run cmake --install first)"
   done
   # The client's machine; the rest of the test runs inside it, so that its programs,
@@ -157,6 +160,29 @@ atspi --timeout 30 items "$title" 'kelvaro-a (10.77.0.1)' || fail "the restarted
 start_host "$hostC"
 atspi --timeout 30 items "$title" 'kelvaro-c (10.77.0.3)' 'kelvaro-a (10.77.0.1)' ||
   fail "the two hosts are not offered, newest first"
+
+# A match on: the computer connects from the first host's machine to the second host,
+# which stops offering itself while the first, still listening, stays offered. Ended,
+# the busy host leaves nothing behind, and a host listening there again is offered.
+busy=$host
+nsenter -t "$hostA" -n -m -u -- bash -c 'cd "$0" && exec ./kelvaro-cpu --connect 10.77.0.3 --think-ms 0' \
+  "$dist" >"$work/cpu.out" 2>"$work/cpu.err" &
+player=$!
+xvfb_track "$player"
+for ((tries = 0; tries < 100; tries++)); do
+  grep -q '^connected' "$work/cpu.out" && break
+  kill -0 "$player" 2>/dev/null || break
+  sleep 0.1
+done
+grep -q '^connected to 10.77.0.3' "$work/cpu.out" ||
+  fail "the computer did not connect to the second host: $(cat "$work/cpu.out" "$work/cpu.err")"
+atspi --timeout 30 items "$title" 'kelvaro-a (10.77.0.1)' || fail "the host in a match is still offered"
+import -window root "$shots/discovery-busy-host.png"
+{ kill "$player" && wait "$player"; } 2>/dev/null
+{ kill -9 "$busy" && wait "$busy"; } 2>/dev/null
+start_host "$hostC"
+atspi --timeout 30 items "$title" 'kelvaro-c (10.77.0.3)' 'kelvaro-a (10.77.0.1)' ||
+  fail "the second host, listening again, is not offered"
 # The hosts' windows came later and lie above the box: no window manager here.
 box=$(xdotool search --onlyvisible --name "^$title\$" | head -n 1)
 [ -n "$box" ] && timeout 10 xdotool windowraise "$box" windowfocus --sync "$box" key Down ||
