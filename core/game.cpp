@@ -67,16 +67,20 @@ void Game::endProgram(int status)
 void Game::peerLeft(const QString &text)
 {
     run([this, text] {
-        box(text);
+        box(Box::Notice, text);
         endProgram(0);
     });
 }
 
-Dialogs::Answer Game::box(const QString &text, Dialogs::Buttons buttons, const QString &title)
+Dialogs::Answer Game::box(Box kind, const QString &text, Dialogs::Buttons buttons,
+                          const QString &title)
 {
     // The player sees the board as it stands while the box is open.
     m_model.notify();
-    return m_dialogs.MsgBox(text, buttons, title);
+    m_openBox = kind;
+    const Dialogs::Answer answer = m_dialogs.MsgBox(text, buttons, title);
+    m_openBox = Box::None;
+    return answer;
 }
 
 // --- start-up -----------------------------------------------------------------------
@@ -214,10 +218,11 @@ void Game::command5Click()
 void Game::confirm()
 {
     if (m_model.waterCount() != 64 - 12) {
-        box(texts::notAllPlaced);
+        box(Box::NotAllPlaced, texts::notAllPlaced);
         return;
     }
-    if (box(texts::placementOk, Dialogs::Buttons::YesNo, texts::confirmTitle) != Dialogs::Answer::Yes)
+    if (box(Box::PlacementQuestion, texts::placementOk, Dialogs::Buttons::YesNo, texts::confirmTitle)
+        != Dialogs::Answer::Yes)
         return;
     m_model.command5Visible = false;
     m_model.bMyReady = true;
@@ -302,13 +307,15 @@ void Game::Hougeki(quint8 n)
     }
     m_model.bMyTurn = true;
     m_model.Label1 = texts::yourTurn;
+    emit shotTaken(n, target.code != CellCode::clrWater);
 }
 
 // --- end of a game ------------------------------------------------------------------
 
 void Game::SyuRyou()
 {
-    if (box(texts::again, Dialogs::Buttons::YesNo, texts::againTitle) != Dialogs::Answer::Yes) {
+    if (box(Box::RematchQuestion, texts::again, Dialogs::Buttons::YesNo, texts::againTitle)
+        != Dialogs::Answer::Yes) {
         endProgram(0);
         return;
     }
@@ -331,7 +338,8 @@ void Game::keyDown(int keyCode)
     if (keyCode != 27)
         return;
     run([this] {
-        if (box(texts::quit, Dialogs::Buttons::YesNo, texts::confirmTitle) == Dialogs::Answer::Yes)
+        if (box(Box::QuitQuestion, texts::quit, Dialogs::Buttons::YesNo, texts::confirmTitle)
+            == Dialogs::Answer::Yes)
             endProgram(0);
     });
 }
@@ -361,7 +369,7 @@ void Game::onHello()
     // the middle of a game; only the first one counts.
     if (m_model.bConnected)
         return;
-    box(texts::connected, Dialogs::Buttons::Ok, texts::connectedTitle);
+    box(Box::Greeting, texts::connected, Dialogs::Buttons::Ok, texts::connectedTitle);
     const QString address = m_remoteAddress ? m_remoteAddress() : QString();
     m_model.Label1 = address + texts::connectedWith + QStringLiteral("\r\n") + texts::placeSubmarines;
     m_model.bConnected = true;
@@ -399,12 +407,13 @@ void Game::onResult(bool hit)
         return;
     m_shotPending = false;
     m_model.Command3[m_model.nLastShot].mark = hit ? marks::hit : marks::miss;
+    emit shotAnswered(m_model.nLastShot, hit);
 }
 
 void Game::onMake()
 {
     m_playing = false;
-    box(texts::won, Dialogs::Buttons::Ok, texts::wonTitle);
+    box(Box::Won, texts::won, Dialogs::Buttons::Ok, texts::wonTitle);
     send(wire::kati());
     SyuRyou();
 }
@@ -412,6 +421,6 @@ void Game::onMake()
 void Game::onKati()
 {
     m_playing = false;
-    box(texts::lost, Dialogs::Buttons::Ok, texts::lostTitle);
+    box(Box::Lost, texts::lost, Dialogs::Buttons::Ok, texts::lostTitle);
     SyuRyou();
 }

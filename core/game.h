@@ -35,6 +35,15 @@ public:
     // From the start of play until the game's result: shots count only then.
     bool playing() const { return m_playing; }
 
+    // The box this game has open now, by what it asks or tells, so that a player who
+    // answers boxes without reading them (the computer) needs no box text. Notice is a
+    // box whose text the caller gives (the peer left); None: no box of this game's.
+    enum class Box {
+        None, Notice, Greeting, NotAllPlaced, PlacementQuestion, Won, Lost, RematchQuestion,
+        QuitQuestion,
+    };
+    Box openBox() const { return m_openBox; }
+
     // Start-up procedures.
     void MasHaiti();
     void OptionValue();
@@ -86,6 +95,12 @@ public:
     // The greeting branch needs the connection's remote address; the client sets it.
     void setRemoteAddressSource(std::function<QString()> source) { m_remoteAddress = std::move(source); }
 
+signals:
+    // The peer answered our shot at `cell` (nLastShot), once the opponent board shows it.
+    void shotAnswered(int cell, bool hit);
+    // The peer's shot at our `cell` was answered, once the own board shows it.
+    void shotTaken(int cell, bool hit);
+
 private:
     void send(const QByteArray &message);
     void run(std::function<void()> handler);
@@ -94,8 +109,8 @@ private:
     void confirm();
     void clearCode(CellCode code);
     bool placementOpen() const;
-    Dialogs::Answer box(const QString &text, Dialogs::Buttons buttons = Dialogs::Buttons::Ok,
-                        const QString &title = {});
+    Dialogs::Answer box(Box kind, const QString &text,
+                        Dialogs::Buttons buttons = Dialogs::Buttons::Ok, const QString &title = {});
 
     GameModel m_model;
     MessageSink &m_sink;
@@ -106,6 +121,7 @@ private:
     std::deque<std::function<void()>> m_queue;
     bool m_busy = false;
     bool m_ended = false;
+    Box m_openBox = Box::None;
     // Guards against what only a misbehaving peer sends: a result nobody asked for
     // would mark a cell never fired at, and a placement notice during play would start
     // the next game before the peer has confirmed it.

@@ -11,16 +11,24 @@ static_assert(Fleet::shipLengths[0] == submarine::ships[0].length
               && Fleet::shipLengths[2] == submarine::ships[2].length);
 
 Player::Player(Game &game, ComputerDialogs &dialogs, const Settings &settings, QObject *parent)
-    : QObject(parent), m_game(game), m_settings(settings), m_rng(settings.seed),
-      m_strategy(settings.level, m_rng()), m_fleet(Strategy::drawFleet(m_rng))
+    : QObject(parent), m_game(game), m_dialogs(dialogs), m_settings(settings),
+      m_rng(settings.seed), m_strategy(settings.level, m_rng()),
+      m_fleet(Strategy::drawFleet(m_rng))
 {
-    dialogs.setAnswerer([this](const QString &text, Dialogs::Buttons buttons) {
+    m_dialogs.setAnswerer([this](const QString &text, Dialogs::Buttons buttons) {
         return answer(text, buttons);
     });
     m_pause.setSingleShot(true);
     connect(&m_pause, &QTimer::timeout, this, &Player::act);
     connect(&m_game.model(), &GameModel::changed, this, &Player::look);
+    connect(&m_game, &Game::shotAnswered, this, &Player::shotAnswered);
+    connect(&m_game, &Game::shotTaken, this, &Player::shotTaken);
     look();
+}
+
+Player::~Player()
+{
+    m_dialogs.setAnswerer({});
 }
 
 void Player::look()
@@ -29,18 +37,6 @@ void Player::look()
     if (!m_connected && m.bConnected) {
         m_connected = true;
         emit connected();
-    }
-    if (m_pending >= 0 && !m.Command3[m_pending].mark.isEmpty()) {
-        m_strategy.record(m_pending, m.Command3[m_pending].mark == marks::hit);
-        m_mine << m_pending;
-        m_pending = -1;
-    }
-    for (int i = 0; i < cell::count; ++i) {
-        const std::uint64_t bit = std::uint64_t(1) << i;
-        if (!m.Command1[i].mark.isEmpty() && !(m_peerShots & bit)) {
-            m_peerShots |= bit;
-            m_theirs << i;
-        }
     }
     if (m_pause.isActive() || m_game.ended())
         return;
@@ -62,7 +58,7 @@ Player::Move Player::due() const
         return Move::Place;
     if (m.command5Visible && !m.bMyReady && m.waterCount() == cell::count - Fleet::fleetCells)
         return Move::Confirm;
-    if (m_game.playing() && m.bMyTurn && m_pending < 0 && !m_over)
+    if (m_game.playing() && m.bMyTurn && !m_shotInFlight && !m_over)
         for (const OpponentCell &c : m.Command3)
             if (c.enabled)
                 return Move::Fire;
@@ -95,34 +91,51 @@ void Player::place()
 
 void Player::fire()
 {
-    const GameModel &m = m_game.model();
-    int cell = m_strategy.nextShot();
-    // The strategy and the board agree on what was fired at; should they ever not, the
-    // board decides, so that no shot is lost or repeated.
-    if (cell < 0 || cell >= cell::count || !m.Command3[cell].enabled)
-        for (cell = 0; cell < cell::count && !m.Command3[cell].enabled; ++cell) {}
-    m_pending = cell;
-    m_game.command3Click(cell);
+    // The open cells of the opponent board are exactly those the strategy has not named
+    // in this game: the core opens them all at the start of play, every shot fired is
+    // the strategy's, and both start the next game at the same rematch answer. So the
+    // cell named is open, and the core's answer tells the strategy of it.
+    m_shotInFlight = true;
+    m_game.command3Click(m_strategy.nextShot());
+}
+
+void Player::shotAnswered(int cell, bool hit)
+{
+    m_strategy.record(cell, hit);
+    m_mine << cell;
+    m_shotInFlight = false;
+}
+
+void Player::shotTaken(int cell)
+{
+    m_theirs << cell;
 }
 
 Dialogs::Answer Player::answer(const QString &text, Dialogs::Buttons buttons)
 {
-    if (buttons == Dialogs::Buttons::YesNo) {
-        if (text == texts::placementOk)
-            return Dialogs::Answer::Yes;
-        if (text == texts::again) {
-            if (m_settings.games && m_games >= *m_settings.games)
-                return Dialogs::Answer::No;
-            nextGame();
-            return Dialogs::Answer::Yes;
-        }
+    switch (m_game.openBox()) {
+    case Game::Box::PlacementQuestion:
+        return Dialogs::Answer::Yes;
+    case Game::Box::RematchQuestion:
+        if (m_settings.games && m_games >= *m_settings.games)
+            return Dialogs::Answer::No;
+        nextGame();
+        return Dialogs::Answer::Yes;
+    case Game::Box::QuitQuestion: // only Esc asks it, and the computer presses no key
         return Dialogs::Answer::No;
-    }
-    if (text == texts::won || text == texts::lost)
-        endOfGame(text == texts::won);
-    else if (text != texts::connected && text != texts::notAllPlaced)
+    case Game::Box::Won:
+    case Game::Box::Lost:
+        endOfGame(m_game.openBox() == Game::Box::Won);
+        break;
+    case Game::Box::Greeting:
+    case Game::Box::NotAllPlaced:
+        break;
+    case Game::Box::Notice:
+    case Game::Box::None: // a box of the program around the game: why it cannot go on
         emit notice(text);
-    return Dialogs::Answer::Ok;
+        break;
+    }
+    return buttons == Dialogs::Buttons::Ok ? Dialogs::Answer::Ok : Dialogs::Answer::No;
 }
 
 void Player::endOfGame(bool won)
@@ -134,11 +147,8 @@ void Player::endOfGame(bool won)
 
 void Player::nextGame()
 {
-    // The marks of the game just played are still on the boards; the rematch clears
-    // them right after this answer, before the model next tells of a change.
     m_over = false;
-    m_pending = -1;
-    m_peerShots = 0;
+    m_shotInFlight = false;
     m_mine.clear();
     m_theirs.clear();
     m_strategy.newGame();

@@ -2,13 +2,16 @@
 // or the client's side) only through the entry points a person's clicks reach: it
 // chooses each submarine and its orientation, moves onto a cell and drops it there,
 // confirms, and fires at a cell of the opponent board when the model says it is its
-// turn. It answers its own boxes (Yes to its placement; Yes to a rematch until the
-// number of games it was asked to play is reached).
+// turn. It answers its own boxes by what the core says each box is, never by its text
+// (Yes to its placement; Yes to a rematch until the number of games it was asked to
+// play is reached).
 //
-// What it knows of the opponent is what its own board and its own shots' marks show in
-// the model; the Strategy it asks for the next cell is told only its shots and their
+// What it knows of the opponent is what the core tells of its own shots and of the
+// peer's: the Strategy it asks for the next cell is told only its shots and their
 // answers. Moves come after a pause that looks human (half to one and a half times the
-// thinking time, at random), always from the event loop, never inside a handler.
+// thinking time, at random), always from the event loop, never inside a handler. The
+// answerer it hands its dialogs is taken back when the player goes, so the dialogs may
+// outlive it.
 #pragma once
 
 #include "cpu/fleet.h"
@@ -39,6 +42,7 @@ public:
 
     Player(Game &game, ComputerDialogs &dialogs, const Settings &settings,
            QObject *parent = nullptr);
+    ~Player() override;
 
     const Fleet &fleet() const { return m_fleet; }
     int gamesPlayed() const { return m_games; }
@@ -60,11 +64,14 @@ private:
     void act();
     void place();
     void fire();
+    void shotAnswered(int cell, bool hit);
+    void shotTaken(int cell);
     Dialogs::Answer answer(const QString &text, Dialogs::Buttons buttons);
     void endOfGame(bool won);
     void nextGame();
 
     Game &m_game;
+    ComputerDialogs &m_dialogs;
     Settings m_settings;
     std::mt19937_64 m_rng;
     Strategy m_strategy;
@@ -73,8 +80,7 @@ private:
     bool m_connected = false;
     bool m_over = false;         // this game's result is in, the rematch not yet
     int m_games = 0;             // games finished
-    int m_pending = -1;          // our shot whose answer is not yet marked
-    std::uint64_t m_peerShots = 0;
+    bool m_shotInFlight = false; // our shot awaits its answer
     QList<int> m_mine;
     QList<int> m_theirs;
 };
