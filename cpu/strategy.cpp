@@ -20,6 +20,14 @@ constexpr Bits lastColumn = 0x8080808080808080ULL;
 constexpr Bits evenSquares = 0x55AA55AA55AA55AAULL;
 
 constexpr Bits bit(int cell) { return Bits(1) << cell; }
+
+// One of the cells of a non-empty set, each as likely, for one number from `rng`.
+int randomCell(Bits cells, std::mt19937_64 &rng)
+{
+    for (int k = int(rng() % unsigned(std::popcount(cells))); k > 0; --k)
+        cells &= cells - 1;
+    return std::countr_zero(cells);
+}
 // Each cell moved one step; cells that would leave the board drop out.
 constexpr Bits east(Bits b) { return (b & ~lastColumn) << 1; }
 constexpr Bits west(Bits b) { return (b & ~firstColumn) >> 1; }
@@ -98,15 +106,9 @@ int Strategy::nextShot()
         return -1;
     int cell = -1;
     switch (m_level) {
-    case Level::Weak: {
-        const Bits open = ~m_fired;
-        int k = int(m_rng() % unsigned(std::popcount(open)));
-        Bits b = open;
-        for (; k > 0; --k)
-            b &= b - 1;
-        cell = std::countr_zero(b);
+    case Level::Weak:
+        cell = randomCell(~m_fired, m_rng);
         break;
-    }
     case Level::Normal:
         cell = huntShot();
         break;
@@ -154,24 +156,16 @@ int Strategy::huntShot()
     const Bits neighbours = east(hits) | west(hits) | south(hits) | north(hits);
     const Bits lonely = hits & ~neighbours;
     const Bits squares = m_parity ? ~evenSquares : evenSquares;
-    const std::array<Bits, 5> groups{
+    const std::array<Bits, 4> groups{
         lineEnds & open,
         (east(lonely) | west(lonely) | south(lonely) | north(lonely)) & open,
         squares & open,
         neighbours & open,
-        open,
     };
-    Bits choice = 0;
-    for (Bits group : groups) {
-        if (group != 0) {
-            choice = group;
-            break;
-        }
-    }
-    int k = int(m_rng() % unsigned(std::popcount(choice)));
-    for (; k > 0; --k)
-        choice &= choice - 1;
-    return std::countr_zero(choice);
+    for (Bits group : groups)
+        if (group != 0)
+            return randomCell(group, m_rng);
+    return randomCell(open, m_rng);
 }
 
 // The unfired cell that most agreeing fleets cover, a random one of those tied.
@@ -195,10 +189,7 @@ int Strategy::strongShot()
     // Every agreeing fleet lies on cells fired at already: the answers were false.
     if (best == 0)
         return huntShot();
-    int k = int(m_rng() % unsigned(std::popcount(tied)));
-    for (; k > 0; --k)
-        tied &= tied - 1;
-    return std::countr_zero(tied);
+    return randomCell(tied, m_rng);
 }
 
 void Strategy::learn(int cell, bool hit)
