@@ -20,8 +20,12 @@ MemoryLink::MemoryLink(LinkEnd &host, LinkEnd &client, Delivery delivery, QObjec
 
 MemoryLink::~MemoryLink()
 {
-    m_host.m_link = nullptr;
-    m_client.m_link = nullptr;
+    // A delivery still queued dies with this link; the ends must not keep waiting for
+    // it, or a link made on them later would never deliver.
+    for (LinkEnd *end : {&m_host, &m_client}) {
+        end->m_link = nullptr;
+        end->m_deliveryQueued = false;
+    }
 }
 
 void MemoryLink::accept(const QString &clientAddress)
