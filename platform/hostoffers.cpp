@@ -64,15 +64,16 @@ bool HostOffers::add(const QString &key, const QString &name, const QString &add
     const int rank = rankOf(address);
     if (rank < 0)
         return remove(key);
+    const QString kept = key.left(maxKeyLength);
     auto it = std::find_if(m_sightings.begin(), m_sightings.end(),
-                           [&](const Sighting &s) { return s.key == key; });
+                           [&](const Sighting &s) { return s.key == kept; });
     if (it != m_sightings.end()) {
         it->name = cleanName(name);
         it->address = address;
         it->rank = rank;
         return update();
     }
-    m_sightings.push_back({key.left(512), cleanName(name), address, rank, m_next++});
+    m_sightings.push_back({kept, cleanName(name), address, rank, m_next++});
     if (int(m_sightings.size()) > maxKept)
         m_sightings.erase(m_sightings.begin());
     return update();
@@ -80,8 +81,9 @@ bool HostOffers::add(const QString &key, const QString &name, const QString &add
 
 bool HostOffers::remove(const QString &key)
 {
+    const QString kept = key.left(maxKeyLength);
     const auto gone = std::remove_if(m_sightings.begin(), m_sightings.end(),
-                                     [&](const Sighting &s) { return s.key == key; });
+                                     [&](const Sighting &s) { return s.key == kept; });
     if (gone == m_sightings.end())
         return false;
     m_sightings.erase(gone, m_sightings.end());

@@ -48,6 +48,10 @@ private:
     };
     bool update();
 
+    // A key is kept and compared cut to this length, so that an announcement cannot
+    // make the list hold much text; keys that agree that far are one sighting.
+    static constexpr int maxKeyLength = 512;
+
     std::vector<Sighting> m_sightings; // oldest first
     quint64 m_next = 0;
     QList<Offer> m_shown;

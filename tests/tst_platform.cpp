@@ -223,6 +223,11 @@ private slots:
         QTest::newRow("a full 63-byte label shortened")
             << QStringList{u"+k|"_s + QString(63, u'x') + u"|192.0.2.1"_s}
             << QStringList{QString(39, u'x') + u"\u2026 (192.0.2.1)"_s};
+        const QString longKey(600, u'k');
+        QTest::newRow("an over-long key replaced and removed as it was added")
+            << QStringList{u"+"_s + longKey + u"|long|192.0.2.1"_s, u"+"_s + longKey + u"|long|fe80::1%eth0"_s,
+                           u"+"_s + longKey + u"|long|192.0.2.2"_s, u"-"_s + longKey}
+            << QStringList{};
         QStringList newest;
         for (int i = 69; i > 69 - HostOffers::maxShown; --i)
             newest << u"h%1 (192.0.2.%2)"_s.arg(i).arg(i + 1);
