@@ -22,7 +22,8 @@ what it looks for and exits 1, saying what it saw, when that does not come.
                                     read every S seconds: prints its name; with
                                     --times, first a line with the wall-clock times
                                     (seconds since the epoch) at which the window was
-                                    first seen showing and the name matched
+                                    first seen showing, the names were first read
+                                    (after a walk of the window) and one matched
   items TITLE [ITEM]...             the window's list items are these, in this order,
                                     shown or not (a closed list's entries)
   describe TITLE NAME DESCRIPTION...
@@ -261,7 +262,7 @@ def main():
         shown_at = time.time()
         pattern = re.compile(args[2])
         seen = {}
-        kept = {"nodes": [], "at": 0.0}
+        kept = {"nodes": [], "at": 0.0, "first": None}
 
         def matching():
             # A walk of the whole window takes longer than a short period, so the nodes
@@ -270,11 +271,12 @@ def main():
                 kept["nodes"] = [n for n in nodes(win) if n.getRoleName() == args[1] and showing(n)]
                 kept["at"] = time.monotonic()
             names = [n.name for n in kept["nodes"]]
+            kept["first"] = kept["first"] or time.time()
             seen["value"] = names
             return next((name for name in names if pattern.search(name)), None)
         name = wait("a %s matching %r in %r" % (args[1], args[2], args[0]), matching, t, seen, a.every)
         if a.times:
-            print("%.3f %.3f" % (shown_at, time.time()))
+            print("%.3f %.3f %.3f" % (shown_at, kept["first"], time.time()))
         print(name)
     elif cmd == "items":
         win = in_window(args[0], t)
