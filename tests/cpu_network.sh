@@ -6,13 +6,15 @@
 # side's shots are the other's peer shots, and the side without --games is told the
 # peer left. A caller that arrives while the two play is closed on without a byte and
 # the match goes on. Nobody listening, a second listener and a bad argument end with
-# 1, 1 and 2 and a line on stderr.
+# 1, 1 and 2 and a line on stderr. Separately started listeners each draw who fires
+# first from a seed of their own: over 40 of them, the host fires first about as
+# often as not.
 # Usage: cpu_network.sh DIST_DIR
 set -u
 . "$(dirname "$0")/xvfb_session.sh"
 xvfb_enter_netns "$@"
 cpu=$1/kelvaro-cpu
-[ -x "$cpu" ] || { echo "SKIP: $cpu is not installed (run cmake --install first)"; exit 77; }
+xvfb_need_installed "$cpu"
 [ -n "${KELVARO_TEST_NETNS:-}" ] || { echo "SKIP: no network namespace of its own can be made here"; exit 77; }
 xvfb_work=$(mktemp -d) # removed, and every program started ended, on exit
 work=$xvfb_work
@@ -37,12 +39,7 @@ listen() {
   exit 1
 }
 # Waits (60 s at most) for process $1 to end and checks its status is $2.
-ends_with() {
-  timeout 60 tail --pid="$1" -f /dev/null || { fail "$3 did not end"; return; }
-  wait "$1"
-  local rc=$?
-  [ "$rc" = "$2" ] || fail "$3 ended with $rc, expected $2"
-}
+ends_with() { xvfb_ends "$1" "$2" "$3" 60 || fail "$xvfb_why"; }
 # The game lines of output $1, then the match line, must be the games $2 and the reason $3.
 reports() {
   local games
@@ -89,6 +86,44 @@ ends_with "$client" 0 "the client"
 ends_with "$host" 0 "the host"
 reports "$work/host.out" 1 'no rematch wanted'
 reports "$work/client.out" 1 'the peer left'
+
+echo "the first draw of separately started hosts"
+# A peer that greets back and confirms its placement at once; the computer host places
+# and confirms its own, and then draws: "1k" the host fires first, "1s" the peer.
+placed=$'1\x94\x7a\x92\x75\x8a\xae\x97\xb9' # 1配置完了 in Shift-JIS
+first_draw() {
+  local LC_ALL=C fd got='' c i
+  exec {fd}<>/dev/tcp/127.0.0.1/1020 || return 1
+  IFS= read -r -N 6 -t 5 -u "$fd" got && [ "$got" = 0hello ] && printf '%s' "$placed" >&"$fd"
+  got=
+  for ((i = 0; i < 32; i++)); do
+    IFS= read -r -N 1 -t 5 -u "$fd" c || break
+    got+=$c
+    case $got in
+      *1k*) draw=host; break ;;
+      *1s*) draw=peer; break ;;
+    esac
+  done
+  exec {fd}>&-
+}
+# Out of 40 fair draws the host comes first fewer than 8 or more than 32 times with a
+# chance of 2 P(X <= 7) = 4.2e-5 (X ~ Binomial(40, 1/2)); a generator that starts
+# alike in every process puts it first every time.
+draws=40 hostfirst=0
+for ((run = 0; run < draws; run++)); do
+  listen --think-ms 0
+  draw=
+  first_draw
+  ends_with "$host" 0 "the host of draw $run"
+  case $draw in
+    host) hostfirst=$((hostfirst + 1)) ;;
+    peer) ;;
+    *) fail "the host of draw $run drew nobody: $(cat "$work/host.out" "$work/host.err")"; break ;;
+  esac
+done
+echo "the host fired first in $hostfirst of $draws games"
+[ "$hostfirst" -ge 8 ] && [ "$hostfirst" -le 32 ] ||
+  fail "the host fired first in $hostfirst of $draws first games, not between 8 and 32"
 
 echo "nobody there, a taken port, bad arguments"
 "$cpu" --connect 127.0.0.1 >/dev/null 2>"$work/err"

@@ -34,13 +34,6 @@ xvfb_session_start 1280x1024x24 || { echo "FAIL: no desktop to test on"; exit 1;
 work=$xvfb_work
 
 fail() { echo "FAIL: $*"; import -window root "$shots/twomachines-failure.png" 2>/dev/null; exit 1; }
-# Waits (20 s at most) for process $1 to end and checks its status is 0.
-ends_well() { # pid what
-  timeout 20 tail --pid="$1" -f /dev/null || fail "$2 did not end"
-  wait "$1"
-  local rc=$?
-  [ "$rc" = 0 ] || fail "$2 ended with status $rc"
-}
 
 # The far machine: a namespace held open by a process that only waits in it.
 unshare -n sleep 240 &
@@ -106,13 +99,13 @@ reports() { # out err peer result shots
 after_match() { # program-pid cpu-pid out err peer leave-title leave-text png
   atspi press "$xvfb_game_result" 'push button' OK || fail "the result box has no OK"
   atspi find 'アゲイン？' 'push button' 'はい' >/dev/null || fail "no アゲイン？ box after the result"
-  ends_well "$2" "the computer"
+  xvfb_ends "$2" 0 "the computer" || fail "$xvfb_why"
   reports "$3" "$4" "$5" "$xvfb_game_result" "$xvfb_game_shots"
   atspi press 'アゲイン？' 'push button' 'はい' || fail "アゲイン？ has no はい"
   atspi find "$6" label "$7" >/dev/null || fail "no box '$6' that tells the peer left"
   import -window root "$8" || fail "no screenshot $8"
   atspi press "$6" 'push button' OK || fail "the box '$6' has no OK"
-  ends_well "$1" "the game program"
+  xvfb_ends "$1" 0 "the game program" || fail "$xvfb_why"
 }
 
 echo "match A: morsk at $desk, the computer connects from $far"

@@ -16,20 +16,11 @@ xvfb_enter_netns "$@"
 cpu=$1/kelvaro-cpu
 shots=$2
 mkdir -p "$shots"
-[ -x "$cpu" ] || { echo "SKIP: $cpu is not installed (run cmake --install first)"; exit 77; }
-for tool in xdotool import; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (./test.sh installs it)"; exit 1; }
-done
+xvfb_need_installed "$cpu"
+xvfb_need_tools xdotool import
 xvfb_session_start 1280x1024x24 || { echo "FAIL: no desktop to test on"; exit 1; }
 
 fail() { echo "FAIL: $*"; import -window root "$shots/cpu-failure.png" 2>/dev/null; exit 1; }
-# Waits (20 s at most) for process $1 to end with status 0.
-ends_well() {
-  timeout 20 tail --pid="$1" -f /dev/null || fail "the program did not end"
-  wait "$1"
-  local rc=$?
-  [ "$rc" = 0 ] || fail "the program ended with status $rc"
-}
 placed='相手の陣地の配置が完了しました。'
 
 # The strength box, then the strong computer's window.
@@ -49,7 +40,7 @@ read -r x y w h < <(atspi window "$strong")
 xdotool mousemove $((x + w / 2)) $((y + 5)) key Escape
 atspi find '確認' label 'Kelvaroを終了しますか?' >/dev/null || fail "Esc does not ask whether to quit"
 atspi press '確認' 'push button' 'はい' || fail "the quit question has no はい"
-ends_well "$pid"
+xvfb_ends "$pid" 0 "the program" || fail "$xvfb_why"
 echo "ok: the strength box opened $strong, which Esc ended"
 
 # A whole match against the weak computer, which does not wait to think.
@@ -61,5 +52,5 @@ atspi find "$weak" label "$placed" >/dev/null || fail "the weak computer did not
 xvfb_game_play "$weak" "$shots/cpu" || fail "the match was not played to its end"
 atspi press "$xvfb_game_result" 'push button' OK || fail "the result box has no OK"
 atspi press 'アゲイン？' 'push button' 'いいえ' || fail "no アゲイン？ box with いいえ"
-ends_well "$pid"
+xvfb_ends "$pid" 0 "the program" || fail "$xvfb_why"
 echo "PASS: kelvaro-cpu chose its strength, played a whole match and ended; screenshots in $shots"

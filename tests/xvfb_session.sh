@@ -15,6 +15,9 @@
 #   xvfb_session_start WxHxD   the desktop; returns 1, saying why, when a part fails;
 #                              $xvfb_work is a scratch folder removed at the end
 #   xvfb_track PID             a process to end with the session
+#   xvfb_ends PID STATUS WHAT [SECONDS]  waits (20 s unless told) for PID, a child of
+#                              this shell, to end with STATUS; returns 1 when it does
+#                              not, with why in $xvfb_why ("WHAT did not end", ...)
 #   atspi ARGS...              tests/atspi_read.py ARGS...
 #
 # Everything started is ended, programs first and the X server last, when the script
@@ -33,6 +36,16 @@ xvfb_enter_netns() {
 }
 
 xvfb_track() { xvfb_pids+=("$1"); }
+
+xvfb_why=
+xvfb_ends() { # pid status what [seconds]
+  local rc
+  # tail looks for the process every tenth of a second (by default only every second).
+  timeout "${4:-20}" tail -s 0.1 --pid="$1" -f /dev/null || { xvfb_why="$3 did not end"; return 1; }
+  wait "$1"
+  rc=$?
+  [ "$rc" = "$2" ] || { xvfb_why="$3 ended with status $rc, expected $2"; return 1; }
+}
 
 xvfb_cleanup() {
   local i p
