@@ -15,11 +15,12 @@ constexpr qint64 maxAnswerLength = 256;
 } // namespace
 
 // Qt connects to the system bus on the first QDBusConnection::systemBus(), and that
-// call waits for the bus's answers to its greeting (libdbus allows 25 s), on the
-// calling thread and on Qt's one D-Bus thread, under a lock that every other bus of the
-// program shares (the session bus, the accessibility bus). A bus socket that takes the
-// connection and then says nothing would stall the window that long, and doing the
-// connect on a helper thread would still stall every other bus of the program.
+// call waits for the bus's answers to its greeting, on the calling thread and on Qt's
+// one D-Bus thread, under a lock that every other bus of the program shares (the
+// session bus, the accessibility bus). Against a bus socket that takes the connection
+// and then says nothing it waits without end (a window still missing after two
+// minutes), and doing the connect on a helper thread would stall every other bus of
+// the program instead.
 // So the bus is asked first, here on the event loop: one line of its handshake over a
 // socket of our own ("AUTH" without a mechanism, which every D-Bus server answers at
 // once with the mechanisms it takes). Only a bus that answered so is then connected
