@@ -51,5 +51,7 @@ RouterStatus HomeReach::routerStatus() const
 
 void HomeReach::end()
 {
+    // Nobody is left to be told that the router is closed again.
+    m_router->disconnect(this);
     m_router->remove();
 }
