@@ -88,8 +88,6 @@ ms() { awk -v us="$1" 'BEGIN { printf "%.1f ms", us / 1000 }'; }
 mib() { awk -v kb="$1" 'BEGIN { printf "%.1f MiB", kb / 1024 }'; }
 # utime + stime, in clock ticks; the fields after the command name, which may hold spaces.
 ticks() { sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'; }
-# Time on the CPU of all its threads, in nanoseconds.
-cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ n += $1 } END { printf "%d", n }'; }
 # Context switches of all its threads: every wake-up counts one, however short.
 wakeups() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ { n += $2 } END { print n }'; }
 
@@ -227,6 +225,24 @@ else
 fi
 
 # --- shot answer latency ---------------------------------------------------------
+# The host's fleet placed with the pointer and confirmed, as its player would: the
+# large submarine down from the top-left cell, the medium one across from the cell to
+# its right, the small one down from row 2, column 6 (each drop selects the next one).
+# Positions in twips from the host's layout: its own board at 3345,900, cell (row,
+# column) at 720 + 285 per step inside it, 配置完了 at 1965,3420 (900 x 330); 15 twips
+# to a pixel. The placement question is answered with Return (はい).
+place_host_fleet() {
+  local window box cell row column
+  window=$(visible "$host_title") || return 1
+  for cell in 0,0 0,1 1,5; do
+    IFS=, read -r row column <<<"$cell"
+    xdotool mousemove --window "$window" $(((3345 + 720 + 285 * column + 142) / 15)) \
+      $(((900 + 720 + 285 * row + 142) / 15)) click 1 || return 1
+  done
+  xdotool mousemove --window "$window" $(((3345 + 1965 + 450) / 15)) $(((900 + 3420 + 165) / 15)) click 1 &&
+    box=$(visible 確認) && xdotool windowfocus --sync "$box" key Return && xdotool mousemove 1279 1023
+}
+
 echo "Shot latency ($shots shots at each) ..." >&2
 game=
 echoed=
@@ -243,14 +259,24 @@ else
   done
   host=$(keep "$host_title" "$morsk")
   started+=("$host")
-  host_cpu=$(cpu_ns "$host")
-  echo_cpu=$(cpu_ns "$echo_pid")
-  if result=$("$shotpeer" "$shots" 1020 "$(head -n1 "$work/echo.port")" 2>>"$log"); then
-    game=$(echo "$result" | grep '^game ')
-    echoed=$(echo "$result" | grep '^echo ')
-    # Per shot, warm-up shots included, since the CPU time covers them too.
-    host_cpu=$(awk -v a="$host_cpu" -v b="$(cpu_ns "$host")" -v n=$((shots + 50)) 'BEGIN { printf "%.1f", (b - a) / n / 1000 }')
-    echo_cpu=$(awk -v a="$echo_cpu" -v b="$(cpu_ns "$echo_pid")" -v n=$((shots + 50)) 'BEGIN { printf "%.1f", (b - a) / n / 1000 }')
+  # The peer says when the host has greeted it; then the host's player places the fleet.
+  "$shotpeer" "$shots" 1020 "$(head -n1 "$work/echo.port")" "$host" "$echo_pid" \
+    >"$work/shots.out" 2>>"$log" &
+  peer=$!
+  started+=("$peer")
+  for _ in $(seq 200); do
+    grep -qx greeted "$work/shots.out" && break
+    kill -0 "$peer" 2>/dev/null || break
+    sleep 0.05
+  done
+  if ! grep -qx greeted "$work/shots.out"; then
+    latency_note="failed: the host did not greet the peer"
+  elif ! place_host_fleet; then
+    latency_note="failed: the host's fleet could not be placed"
+  fi
+  if wait "$peer"; then
+    game=$(grep '^game ' "$work/shots.out")
+    echoed=$(grep '^echo ' "$work/shots.out")
   fi
   stop "$host" "$echo_pid"
 fi
@@ -266,7 +292,10 @@ if [ -n "$game" ] && [ -n "$echoed" ]; then
     esac
     row "Shot answer latency $p, morsk vs echo ($shots shots)" "$g µs" "$e µs" "$(ratio "$g" "$e")" "$goal" "$met"
   done
-  row "CPU time per shot, morsk vs echo (all threads)" "$host_cpu µs" "$echo_cpu µs" "$(ratio "$host_cpu" "$echo_cpu")" "-" "-"
+  g=$(echo "$game" | field cpu_us)
+  e=$(echo "$echoed" | field cpu_us)
+  r=$(ratio "$g" "$e")
+  row "CPU time per shot, morsk vs echo (all threads)" "$g µs" "$e µs" "$r" "ratio ≤ 2" "$(atmost "$r" 2)"
 else
   row "Shot answer latency" "$latency_note" "-" "-" "p99 < 1000 µs" "-"
 fi
