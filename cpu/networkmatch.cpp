@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -44,9 +45,12 @@ int playOverNetwork(int &argc, char **argv, const CpuOptions &options)
 
     ComputerDialogs dialogs;
     QString notice; // the last box that was no game's result: why start-up failed
-    bool peerGone = false; // the game's connection closed from the far end
+    // Whether the game's connection is still up: at the end of a match it is down only
+    // when the far end closed it (the peer left or vanished).
+    std::function<bool()> connectionUp;
     int played = 0;
     MatchExit exit([&](int status) {
+        const bool peerGone = connectionUp && !connectionUp();
         if (status == 0)
             say(stdout, QStringLiteral("match over after %1 game(s): %2").arg(played)
                             .arg(peerGone ? QStringLiteral("the peer left")
@@ -69,12 +73,12 @@ int playOverNetwork(int &argc, char **argv, const CpuOptions &options)
                             + hosttexts::reachLine(status, localaddresses::lan(),
                                                    localaddresses::globalIPv6(), gamePort));
         });
-        QObject::connect(&host->sckTrans[0], &Winsock::Closed, [&peerGone] { peerGone = true; });
     } else {
         client = std::make_unique<Client>(gamePort, dialogs, exit, options.address,
                                           Presentation::Headless);
-        QObject::connect(&client->Winsock1, &Winsock::Closed, [&peerGone] { peerGone = true; });
     }
+    Winsock &connection = host ? host->sckTrans[0] : client->Winsock1;
+    connectionUp = [&connection] { return connection.State() == Winsock::sckConnected; };
     // A signal to end still removes the router's mapping, on the way out of the loop.
     Termination termination;
     QObject::connect(&termination, &Termination::received,

@@ -122,7 +122,7 @@ after_match "$xvfb_game_host_pid" "$cpu_pid" "$work/a.out" "$work/a.err" "$desk"
 echo "ok: match A"
 
 echo "match B: the computer listens at $far, trelvin at $desk connects"
-on_far "$cpu" --listen --level weak --think-ms 0 --games 1 >"$work/b.out" 2>"$work/b.err" &
+on_far "$cpu" --listen --no-router --level weak --think-ms 0 --games 1 >"$work/b.out" 2>"$work/b.err" &
 cpu_pid=$!
 xvfb_track "$cpu_pid"
 for ((i = 0; i < 100; i++)); do
