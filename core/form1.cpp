@@ -259,18 +259,27 @@ void Form1::takeStartPositions()
 void Form1::refresh()
 {
     const GameModel &m = m_game.model();
+    // The model changes a cell or two at a time (a shot, its answer) but tells of every
+    // change: only the cells that differ from what is shown are worked on.
     for (int i = 0; i < cell::count; ++i) {
-        CellButton *own = m_command1[i];
-        own->setColor(colorOf(m.Command1[i].code));
-        own->setText(m.Command1[i].mark);
-        own->setEnabled(m.Command1[i].enabled);
-        const QString ownMark = markName(m.Command1[i].mark);
-        describe(own, ownMark.isEmpty() ? shipName(m.Command1[i].code)
-                                        : shipName(m.Command1[i].code) + QStringLiteral("、") + ownMark);
-        CellButton *opp = m_command3[i];
-        opp->setText(m.Command3[i].mark);
-        opp->setEnabled(m.Command3[i].enabled);
-        describe(opp, markName(m.Command3[i].mark));
+        if (!m_shownOwn[i] || *m_shownOwn[i] != m.Command1[i]) {
+            CellButton *own = m_command1[i];
+            own->setColor(colorOf(m.Command1[i].code));
+            own->setText(m.Command1[i].mark);
+            own->setEnabled(m.Command1[i].enabled);
+            const QString ownMark = markName(m.Command1[i].mark);
+            describe(own, ownMark.isEmpty()
+                              ? shipName(m.Command1[i].code)
+                              : shipName(m.Command1[i].code) + QStringLiteral("、") + ownMark);
+            m_shownOwn[i] = m.Command1[i];
+        }
+        if (!m_shownOpponent[i] || *m_shownOpponent[i] != m.Command3[i]) {
+            CellButton *opp = m_command3[i];
+            opp->setText(m.Command3[i].mark);
+            opp->setEnabled(m.Command3[i].enabled);
+            describe(opp, markName(m.Command3[i].mark));
+            m_shownOpponent[i] = m.Command3[i];
+        }
     }
     for (int item = 0; item < 3; ++item) {
         m_option4[item]->setChecked(m.Option4[item]);

@@ -24,8 +24,11 @@
 // the first key after that shows it where it was, without moving or acting.
 #pragma once
 
+#include "core/gamemodel.h"
+
 #include <QWidget>
 #include <array>
+#include <optional>
 
 class CellButton;
 class FrameBox;
@@ -107,4 +110,7 @@ private:
     std::array<int, 2> m_cursorIndex{}; // per grid: the cell the cursor returns to
     bool m_cursorShown = false;
     CellButton *m_framed = nullptr; // the cell that draws the cursor now
+    // What the cells show now, as the model had it; empty before the first refresh.
+    std::array<std::optional<OwnCell>, 64> m_shownOwn{};
+    std::array<std::optional<OpponentCell>, 64> m_shownOpponent{};
 };

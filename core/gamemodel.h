@@ -44,12 +44,16 @@ struct OwnCell
     CellCode code = CellCode::clrWater;
     QString mark;
     bool enabled = true;
+
+    bool operator==(const OwnCell &) const = default;
 };
 
 struct OpponentCell
 {
     QString mark;
     bool enabled = true;
+
+    bool operator==(const OpponentCell &) const = default;
 };
 
 class GameModel : public QObject
