@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks of the game programs: start-up time and memory against a floor program,
-# idle CPU while waiting, and the latency of a shot's answer against an echo server.
+# idle CPU while waiting, and the latency of a shot's answer against an echo server;
+# then, as root, how long the host's line about the router takes (bench/router.sh).
 # Builds what it needs in the given build folder (default: build, which ./test.sh
 # sets up), starts its own Xvfb on a free display, prints one markdown table and
 # ends everything it started. Takes a few minutes at most.
@@ -305,6 +306,13 @@ echo
 echo "| figure | measured | floor | ratio | goal | met? |"
 echo "|---|---|---|---|---|---|"
 printf '%s\n' "${rows[@]}" "${refrows[@]}"
+# The host's line about the router, through the router rig (root only: skipped without).
+if [ "$(id -u)" = 0 ] && cmake --install "$build" >/dev/null; then
+  echo
+  "$root/bench/router.sh" "$build/dist" || echo "bench/router.sh failed" >&2
+else
+  echo "bench/router.sh: skipped (the router rig needs root)" >&2
+fi
 if [ -s "$log" ] && grep -qv XDG_RUNTIME_DIR "$log"; then
   echo
   echo "Messages from the programs:" >&2

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QSettings>
+#include <QTimer>
 
 namespace {
 
@@ -51,11 +52,18 @@ ReachLine::ReachLine(QWidget &window, Reachability &reach, quint16 port)
         settings().setValue(settingKey, on);
         m_reach.setRouterAllowed(on);
     });
-    connect(&m_reach, &Reachability::routerStatusChanged, this, &ReachLine::show);
-    show(m_reach.routerStatus());
+    // Laying out a line of Japanese text costs a few milliseconds: the line is written
+    // from the event loop, after the window has been shown, and once for the changes
+    // that came together.
+    m_update.setSingleShot(true);
+    m_update.setInterval(0);
+    connect(&m_update, &QTimer::timeout, this, &ReachLine::show);
+    connect(&m_reach, &Reachability::routerStatusChanged, &m_update, qOverload<>(&QTimer::start));
+    m_update.start();
 }
 
-void ReachLine::show(const RouterStatus &status)
+void ReachLine::show()
 {
-    m_label->setText(hosttexts::reachLine(status, localaddresses::lan(), localaddresses::globalIPv6(), m_port));
+    m_label->setText(hosttexts::reachLine(m_reach.routerStatus(), localaddresses::lan(),
+                                          localaddresses::globalIPv6(), m_port));
 }

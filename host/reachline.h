@@ -6,12 +6,12 @@
 // given and keeps no state of its own beyond the remembered choice.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 
 class QCheckBox;
 class QLabel;
 class Reachability;
-struct RouterStatus;
 
 class ReachLine : public QObject
 {
@@ -27,10 +27,11 @@ public:
     static bool savedChoice();
 
 private:
-    void show(const RouterStatus &status);
+    void show();
 
     Reachability &m_reach;
     quint16 m_port;
     QCheckBox *m_check = nullptr;
     QLabel *m_label = nullptr;
+    QTimer m_update;
 };
