@@ -30,12 +30,7 @@ listen() {
   "$cpu" --listen --no-router "$@" >"$work/host.out" 2>"$work/host.err" &
   host=$!
   xvfb_track "$host"
-  local i
-  for ((i = 0; i < 100; i++)); do
-    grep -qsx 'waiting for the opponent on port 1020' "$work/host.out" && return 0
-    kill -0 "$host" 2>/dev/null || break
-    sleep 0.1
-  done
+  xvfb_says "$work/host.out" '^waiting for the opponent on port 1020$' "$host" && return 0
   echo "FAIL: the listener did not say it waits: $(cat "$work/host.out" "$work/host.err")"
   exit 1
 }

@@ -125,12 +125,7 @@ echo "match B: the computer listens at $far, trelvin at $desk connects"
 on_far "$cpu" --listen --no-router --level weak --think-ms 0 --games 1 >"$work/b.out" 2>"$work/b.err" &
 cpu_pid=$!
 xvfb_track "$cpu_pid"
-for ((i = 0; i < 100; i++)); do
-  grep -qsx 'waiting for the opponent on port 1020' "$work/b.out" && break
-  kill -0 "$cpu_pid" 2>/dev/null || break
-  sleep 0.1
-done
-grep -qsx 'waiting for the opponent on port 1020' "$work/b.out" ||
+xvfb_says "$work/b.out" '^waiting for the opponent on port 1020$' "$cpu_pid" ||
   fail "the computer does not wait: $(cat "$work/b.out" "$work/b.err")"
 xvfb_game_start_client "$dist" '' "$far" || fail "trelvin did not connect to $far"
 atspi find "$xvfb_client_title" 'push button' '配置完了' >/dev/null || fail "trelvin offers no confirm button"

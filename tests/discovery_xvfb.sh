@@ -169,12 +169,7 @@ nsenter -t "$hostA" -n -m -u -- bash -c 'cd "$0" && exec ./kelvaro-cpu --connect
   "$dist" >"$work/cpu.out" 2>"$work/cpu.err" &
 player=$!
 xvfb_track "$player"
-for ((tries = 0; tries < 100; tries++)); do
-  grep -q '^connected' "$work/cpu.out" && break
-  kill -0 "$player" 2>/dev/null || break
-  sleep 0.1
-done
-grep -q '^connected to 10.77.0.3' "$work/cpu.out" ||
+xvfb_says "$work/cpu.out" '^connected to 10\.77\.0\.3$' "$player" ||
   fail "the computer did not connect to the second host: $(cat "$work/cpu.out" "$work/cpu.err")"
 atspi --timeout 30 items "$title" 'kelvaro-a (10.77.0.1)' || fail "the host in a match is still offered"
 import -window root "$shots/discovery-busy-host.png"

@@ -18,6 +18,8 @@
 #   xvfb_ends PID STATUS WHAT [SECONDS]  waits (20 s unless told) for PID, a child of
 #                              this shell, to end with STATUS; returns 1 when it does
 #                              not, with why in $xvfb_why ("WHAT did not end", ...)
+#   xvfb_says FILE REGEX PID   waits (10 s at most) until FILE has a line matching the
+#                              extended REGEX, or PID has ended; returns 1 without one
 #   atspi ARGS...              tests/atspi_read.py ARGS...
 #
 # Everything started is ended, programs first and the X server last, when the script
@@ -38,6 +40,16 @@ xvfb_enter_netns() {
 xvfb_track() { xvfb_pids+=("$1"); }
 
 xvfb_why=
+xvfb_says() { # file regex pid
+  local tries
+  for ((tries = 0; tries < 100; tries++)); do
+    grep -qsE "$2" "$1" && return 0
+    kill -0 "$3" 2>/dev/null || break
+    sleep 0.1
+  done
+  grep -qsE "$2" "$1"
+}
+
 xvfb_ends() { # pid status what [seconds]
   local rc
   # tail looks for the process every tenth of a second (by default only every second).
