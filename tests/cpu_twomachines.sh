@@ -3,8 +3,9 @@
 # network namespaces of the test's own joined by a veth pair, the desk at 192.0.2.1
 # (Xvfb, the D-Bus session, the accessibility bus and the game window, whose sockets are
 # partly abstract and so stay in one namespace) and the computer alone at 192.0.2.2.
-# Match A: morsk on the desk, the weak computer connects to 192.0.2.1; match B: the weak
-# computer listens, trelvin on the desk is given 192.0.2.2. In each the person plays the
+# Match A: morsk on the desk, the strong computer connects to 192.0.2.1 (its games are
+# the shortest, and the person most often loses); match B: the weak computer listens,
+# trelvin on the desk is given 192.0.2.2 (the person often wins). In each the person plays the
 # whole match through the accessibility tree with the real pointer (tests/xvfb_game.sh)
 # until the result box. The desk's one TCP connection must join it to the far address
 # and the computer must say once that it is connected to the desk's (so the game
@@ -110,7 +111,7 @@ after_match() { # program-pid cpu-pid out err peer leave-title leave-text png
 
 echo "match A: morsk at $desk, the computer connects from $far"
 xvfb_game_start_host "$dist" || fail "morsk did not start"
-on_far "$cpu" --connect "$desk" --level weak --think-ms 0 --games 1 >"$work/a.out" 2>"$work/a.err" &
+on_far "$cpu" --connect "$desk" --level strong --think-ms 0 --games 1 >"$work/a.out" 2>"$work/a.err" &
 cpu_pid=$!
 xvfb_track "$cpu_pid"
 atspi find "$xvfb_host_title" 'push button' '配置完了' >/dev/null ||
