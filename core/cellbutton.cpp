@@ -1,7 +1,8 @@
 // Painting, pointer reporting and the accessible presentation of the flat colour button.
 #include "core/cellbutton.h"
 
-#include <QAccessibleWidget>
+#include "core/accessiblebutton.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -9,10 +10,10 @@ namespace {
 
 // The toolkit's own button interface reads the focused state from the widget's focus,
 // which a cell never has; this one reads it from the keyboard cursor.
-class AccessibleCellButton : public QAccessibleWidget
+class AccessibleCellButton : public AccessibleButton
 {
 public:
-    explicit AccessibleCellButton(CellButton *cell) : QAccessibleWidget(cell, QAccessible::Button) {}
+    explicit AccessibleCellButton(CellButton *cell) : AccessibleButton(cell, QAccessible::Button) {}
 
     QAccessible::State state() const override
     {
@@ -21,17 +22,6 @@ public:
         s.focused = cell()->cursorShown();
         s.pressed = cell()->isDown();
         return s;
-    }
-    QStringList actionNames() const override
-    {
-        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
-    }
-    void doAction(const QString &action) override
-    {
-        if (action == pressAction())
-            cell()->click();
-        else
-            QAccessibleWidget::doAction(action);
     }
 
 private:

@@ -1,16 +1,17 @@
 // The option item leaves its grouping to the model and fits its circle to its size.
 #include "core/optionitem.h"
 
-#include <QAccessibleWidget>
+#include "core/accessiblebutton.h"
+
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
 namespace {
 
-class AccessibleOptionItem : public QAccessibleWidget
+class AccessibleOptionItem : public AccessibleButton
 {
 public:
-    explicit AccessibleOptionItem(OptionItem *item) : QAccessibleWidget(item, QAccessible::RadioButton) {}
+    explicit AccessibleOptionItem(OptionItem *item) : AccessibleButton(item, QAccessible::RadioButton) {}
 
     QString text(QAccessible::Text t) const override
     {
@@ -24,17 +25,6 @@ public:
         s.checkable = true;
         s.checked = item()->isChecked();
         return s;
-    }
-    QStringList actionNames() const override
-    {
-        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
-    }
-    void doAction(const QString &action) override
-    {
-        if (action == pressAction())
-            item()->click();
-        else
-            QAccessibleWidget::doAction(action);
     }
 
 private:

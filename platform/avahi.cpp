@@ -1,6 +1,7 @@
 #include "platform/avahi.h"
 
 #include <QDBusConnection>
+#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
@@ -171,4 +172,21 @@ void Avahi::send(const QString &path, const QString &interface, const QString &m
 QDBusPendingCall Avahi::callServer(const QString &method, const QVariantList &arguments) const
 {
     return call(QStringLiteral("/"), QStringLiteral("org.freedesktop.Avahi.Server"), method, arguments);
+}
+
+void Avahi::makeObject(const QString &method, const QVariantList &arguments, QObject *context,
+                       std::function<void()> answered, std::function<void(const QString &path)> made)
+{
+    auto *call = new QDBusPendingCallWatcher(callServer(method, arguments), context);
+    connect(call, &QDBusPendingCallWatcher::finished, context,
+            [this, daemon = m_owner, answered = std::move(answered),
+             made = std::move(made)](QDBusPendingCallWatcher *c) {
+                c->deleteLater();
+                if (daemon != m_owner)
+                    return;
+                answered();
+                const QDBusPendingReply<QDBusObjectPath> reply = *c;
+                if (!reply.isError())
+                    made(reply.value().path());
+            });
 }

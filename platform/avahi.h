@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -41,6 +42,11 @@ public:
     void send(const QString &path, const QString &interface, const QString &method,
               const QVariantList &arguments = {}) const;
     QDBusPendingCall callServer(const QString &method, const QVariantList &arguments) const;
+    // Asks the server to make an object (an entry group, a browser) and hands its path to
+    // `made` with `context` alive; `answered` runs first on any answer of the daemon that
+    // is still the running one. Answers of a daemon that has gone since are dropped.
+    void makeObject(const QString &method, const QVariantList &arguments, QObject *context,
+                    std::function<void()> answered, std::function<void(const QString &path)> made);
 
 signals:
     // The daemon runs, as a new daemon: none of the objects of an earlier one exist.

@@ -2,9 +2,7 @@
 
 #include "platform/avahi.h"
 
-#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QHostAddress>
 #include <QNetworkInterface>
 
@@ -60,26 +58,18 @@ bool ServiceBrowser::available() const
 void ServiceBrowser::start()
 {
     m_creating = true;
-    auto *call = new QDBusPendingCallWatcher(
-        m_avahi->callServer(QStringLiteral("ServiceBrowserNew"),
-                            {Avahi::unspecified, Avahi::unspecified, m_type, QString(), 0u}),
-        this);
-    connect(call, &QDBusPendingCallWatcher::finished, this,
-            [this, daemon = m_avahi->owner()](QDBusPendingCallWatcher *c) {
-                c->deleteLater();
-                if (daemon != m_avahi->owner())
-                    return; // a browser of a daemon that has gone since
-                m_creating = false;
-                const QDBusPendingReply<QDBusObjectPath> reply = *c;
-                if (reply.isError())
-                    return;
-                m_browser = reply.value().path();
-                std::deque<Early> early;
-                early.swap(m_early);
-                for (const Early &e : early)
-                    if (e.path == m_browser)
-                        handle(e.removed, e.item);
-            });
+    m_avahi->makeObject(
+        QStringLiteral("ServiceBrowserNew"),
+        {Avahi::unspecified, Avahi::unspecified, m_type, QString(), 0u}, this,
+        [this] { m_creating = false; },
+        [this](const QString &path) {
+            m_browser = path;
+            std::deque<Early> early;
+            early.swap(m_early);
+            for (const Early &e : early)
+                if (e.path == m_browser)
+                    handle(e.removed, e.item);
+        });
 }
 
 void ServiceBrowser::stop()

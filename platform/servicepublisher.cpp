@@ -3,7 +3,6 @@
 #include "platform/avahi.h"
 
 #include <QDBusMetaType>
-#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QList>
@@ -77,20 +76,12 @@ void ServicePublisher::withdraw()
 void ServicePublisher::createGroup()
 {
     m_creating = true;
-    auto *call = new QDBusPendingCallWatcher(m_avahi->callServer(QStringLiteral("EntryGroupNew"), {}), this);
-    connect(call, &QDBusPendingCallWatcher::finished, this,
-            [this, daemon = m_avahi->owner()](QDBusPendingCallWatcher *c) {
-                c->deleteLater();
-                if (daemon != m_avahi->owner())
-                    return; // a group of a daemon that has gone since
-                m_creating = false;
-                const QDBusPendingReply<QDBusObjectPath> reply = *c;
-                if (reply.isError())
-                    return;
-                m_group = reply.value().path();
-                if (m_wanted)
-                    addService();
-            });
+    m_avahi->makeObject(QStringLiteral("EntryGroupNew"), {}, this, [this] { m_creating = false; },
+                        [this](const QString &path) {
+                            m_group = path;
+                            if (m_wanted)
+                                addService();
+                        });
 }
 
 void ServicePublisher::addService()
