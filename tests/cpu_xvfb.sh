@@ -3,7 +3,7 @@
 # accessibility tree (tests/atspi_read.py) and the real pointer. Without --level it
 # asks for a strength with three buttons; つよい opens the game window so titled, where
 # the computer has placed its fleet already, and Esc then はい ends it with status 0.
-# Then a whole match against the weak computer: the fleet dropped on cells the tree
+# Then a whole match against the normal computer: the fleet dropped on cells the tree
 # names, confirmed, and shot after shot at the computer's cells, each read as hit or
 # miss, whenever the status says it is this side's turn, until the result box; a win
 # must have taken all twelve cells of the fleet. OK, then いいえ to アゲイン？, ends the
@@ -43,13 +43,14 @@ atspi press '確認' 'push button' 'はい' || fail "the quit question has no �
 xvfb_ends "$pid" 0 "the program" || fail "$xvfb_why"
 echo "ok: the strength box opened $strong, which Esc ended"
 
-# A whole match against the weak computer, which does not wait to think.
-"$cpu" --level weak --think-ms 0 &
+# A whole match against the normal computer, which does not wait to think: shorter than
+# against the weak one, which cpu_twomachines plays.
+"$cpu" --level normal --think-ms 0 &
 pid=$!
 xvfb_track "$pid"
-weak='Kelvaro(CPU・よわい)'
-atspi find "$weak" label "$placed" >/dev/null || fail "the weak computer did not place its fleet"
-xvfb_game_play "$weak" "$shots/cpu" || fail "the match was not played to its end"
+normal='Kelvaro(CPU・ふつう)'
+atspi find "$normal" label "$placed" >/dev/null || fail "the normal computer did not place its fleet"
+xvfb_game_play "$normal" "$shots/cpu" || fail "the match was not played to its end"
 atspi press "$xvfb_game_result" 'push button' OK || fail "the result box has no OK"
 atspi press 'アゲイン？' 'push button' 'いいえ' || fail "no アゲイン？ box with いいえ"
 xvfb_ends "$pid" 0 "the program" || fail "$xvfb_why"
