@@ -61,14 +61,15 @@ int playOverNetwork(int &argc, char **argv, const CpuOptions &options)
     LcgRandom random = LcgRandom::fromEntropy(); // the host's draw of who fires first, as in morsk
     // Declared before the host, so that the router's mapping is removed after the host
     // has gone, whichever way the match ended.
-    HomeReach reach(wire::serviceType, options.router);
+    std::unique_ptr<HomeReach> reach;
     std::unique_ptr<Host> host;
     std::unique_ptr<Client> client;
     if (listening) {
+        reach = std::make_unique<HomeReach>(wire::serviceType, options.router);
         host = std::make_unique<Host>(gamePort, dialogs, exit, random, Presentation::Headless);
-        host->reachVia(reach);
+        host->reachVia(*reach);
         // The same states the host window shows, one line each.
-        QObject::connect(&reach, &Reachability::routerStatusChanged, [](const RouterStatus &status) {
+        QObject::connect(reach.get(), &Reachability::routerStatusChanged, [](const RouterStatus &status) {
             say(stderr, QStringLiteral("kelvaro-cpu: ")
                             + hosttexts::reachLine(status, localaddresses::lan(),
                                                    localaddresses::globalIPv6(), gamePort));

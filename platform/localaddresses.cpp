@@ -18,29 +18,28 @@ bool isGlobalIPv6(const QHostAddress &a)
            && !a.isInSubnet(QHostAddress(QStringLiteral("2001:db8::")), 32);
 }
 
-// The addresses of every interface that is up and running, loopback left out.
-template<typename Keep>
-void collect(Keep keep)
+// The address entries of every interface that is up and running, loopback left out.
+QList<QNetworkAddressEntry> entries()
 {
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &i : interfaces) {
+    QList<QNetworkAddressEntry> all;
+    for (const QNetworkInterface &i : QNetworkInterface::allInterfaces()) {
         const auto flags = i.flags();
-        if (!(flags & QNetworkInterface::IsUp) || !(flags & QNetworkInterface::IsRunning)
-            || (flags & QNetworkInterface::IsLoopBack))
-            continue;
-        for (const QNetworkAddressEntry &e : i.addressEntries())
-            keep(e);
+        if ((flags & QNetworkInterface::IsUp) && (flags & QNetworkInterface::IsRunning)
+            && !(flags & QNetworkInterface::IsLoopBack))
+            all += i.addressEntries();
     }
+    return all;
 }
 
 } // namespace
 
 namespace localaddresses {
 
-QString pickLan(const QList<QHostAddress> &candidates)
+QString lan()
 {
     QString other;
-    for (const QHostAddress &a : candidates) {
+    for (const QNetworkAddressEntry &e : entries()) {
+        const QHostAddress a = e.ip();
         if (a.protocol() != QAbstractSocket::IPv4Protocol || a.isLoopback() || a.isLinkLocal())
             continue;
         if (isPrivateIPv4(a))
@@ -51,27 +50,18 @@ QString pickLan(const QList<QHostAddress> &candidates)
     return other;
 }
 
-QString pickGlobalIPv6(const QList<QHostAddress> &stable, const QList<QHostAddress> &temporary)
-{
-    for (const QList<QHostAddress> *list : {&stable, &temporary})
-        for (const QHostAddress &a : *list)
-            if (isGlobalIPv6(a))
-                return a.toString();
-    return {};
-}
-
-QString lan()
-{
-    QList<QHostAddress> all;
-    collect([&](const QNetworkAddressEntry &e) { all << e.ip(); });
-    return pickLan(all);
-}
-
 QString globalIPv6()
 {
-    QList<QHostAddress> stable, temporary;
-    collect([&](const QNetworkAddressEntry &e) { (e.isTemporary() ? temporary : stable) << e.ip(); });
-    return pickGlobalIPv6(stable, temporary);
+    QString temporary;
+    for (const QNetworkAddressEntry &e : entries()) {
+        if (!isGlobalIPv6(e.ip()))
+            continue;
+        if (!e.isTemporary())
+            return e.ip().toString();
+        if (temporary.isEmpty())
+            temporary = e.ip().toString();
+    }
+    return temporary;
 }
 
 } // namespace localaddresses

@@ -97,18 +97,8 @@ PortMapper::PortMapper(QObject *parent) : QObject(parent)
     m_natPmpRetry.setSingleShot(true);
     m_natPmpRenew.setSingleShot(true);
     connect(&m_budget, &QTimer::timeout, this, [this] {
-        if (m_status.state != RouterStatus::State::Asking)
-            return;
-        const Answer *refused = m_natPmpAnswer.outcome == Outcome::Refused ? &m_natPmpAnswer
-                                : m_upnpAnswer.outcome == Outcome::Refused ? &m_upnpAnswer
-                                                                           : nullptr;
-        RouterStatus status;
-        status.state = refused ? RouterStatus::State::Refused : RouterStatus::State::NoRouter;
-        if (refused) {
-            status.reason = refused->reason;
-            status.method = refused == &m_natPmpAnswer ? natPmpName : upnpName;
-        }
-        endAll(status);
+        if (m_status.state == RouterStatus::State::Asking)
+            endAll(withoutForward(Protocol::NatPmp));
     });
     connect(&m_natPmpRetry, &QTimer::timeout, this, &PortMapper::natPmpEvent);
     connect(&m_natPmpRenew, &QTimer::timeout, this, [this] {
@@ -455,20 +445,22 @@ void PortMapper::answered(Protocol protocol, const Answer &answer)
     case Outcome::Refused:
         break;
     }
-    if (other.outcome == Outcome::Pending)
-        return;
-    if (answer.outcome == Outcome::Refused || other.outcome == Outcome::Refused) {
-        const bool mine = answer.outcome == Outcome::Refused;
-        status.state = RouterStatus::State::Refused;
-        status.reason = mine ? answer.reason : other.reason;
-        if (!mine)
-            status.method = protocol == Protocol::NatPmp ? upnpName : natPmpName;
-    } else {
-        status.method.clear();
-        status.state = RouterStatus::State::NoRouter;
+    if (other.outcome != Outcome::Pending)
+        endAll(withoutForward(protocol));
+}
+
+RouterStatus PortMapper::withoutForward(Protocol first) const
+{
+    const Answer &a = first == Protocol::NatPmp ? m_natPmpAnswer : m_upnpAnswer;
+    const Answer &b = first == Protocol::NatPmp ? m_upnpAnswer : m_natPmpAnswer;
+    const Answer *refused = a.outcome == Outcome::Refused ? &a : b.outcome == Outcome::Refused ? &b : nullptr;
+    RouterStatus status;
+    status.state = refused ? RouterStatus::State::Refused : RouterStatus::State::NoRouter;
+    if (refused) {
+        status.reason = refused->reason;
+        status.method = refused == &m_natPmpAnswer ? natPmpName : upnpName;
     }
-    status.externalAddress.clear();
-    endAll(status);
+    return status;
 }
 
 void PortMapper::endAll(const RouterStatus &status)

@@ -64,6 +64,9 @@ private:
     void deleteNatPmpMapping(bool waitForAnswer);
     void upnpAnswered(const UpnpAnswer &answer);
     void answered(Protocol protocol, const Answer &answer);
+    // Neither protocol forwards: the router's refusal where one refused (`first` looked
+    // at first), else no router.
+    RouterStatus withoutForward(Protocol first) const;
     void endAll(const RouterStatus &status);
     void setStatus(const RouterStatus &status);
 
